@@ -1,0 +1,125 @@
+// Control panel logic. Runs on the control panel's thread: Panel_command is
+// called from the dialog procedure, so the commands without a thread of their
+// own (capture, route wave, save) keep the panel busy until they return.
+#include "app/panel.h"
+
+#include "app/shell.h"
+#include "markers/base_data.h"
+#include "platform/platform.h"
+
+std::atomic<uint32_t> Panel_state{0};
+std::atomic<int> Route_busy{0};
+std::atomic<int> Help_last_id{0};
+
+namespace {
+
+// One row of the enabling table: 'E' enable, 'D' disable, '-' unchanged.
+struct Enable_row {
+    int state;
+    const char* marks;  // controls 1 2 3 4 5 6 7 8 9 10 and the scale pair
+    const char* button1_text;
+    uint32_t state_bit;
+};
+
+constexpr Enable_row Enable_table[] = {
+    {1, "E-DDDDDED--", Text_capture, Panel_ready},
+    {22, "E-EEDDEEE-D", Text_evac, Panel_map_captured},
+    {2, "E-EE--EEE-D", Text_evac, Panel_map_captured},
+    {10, "DDDDDDDDDD-", nullptr, Panel_ready},
+    {11, "EEEE--EEEE-", nullptr, Panel_ready},
+};
+
+}  // namespace
+
+void Panel_init() {
+    Panel_state = 0;
+    {
+        std::lock_guard lock(Markers_lock);
+        Base_data.Evac_n = 0;
+        Base_data.Cong_n = 0;
+        Base_data.Nopass_n = 0;
+        Base_data.Road_rec_total = 0;
+    }
+    Plat().Check_control(Id_scale_100, false);
+    Plat().Check_control(Id_scale_200, false);
+    if (Scale_flag == 1) Plat().Check_control(Id_scale_200, true);
+    else if (Scale_flag == 0) Plat().Check_control(Id_scale_100, true);
+    Panel_enable(1);
+}
+
+void Panel_enable(int state) {
+    for (const Enable_row& row : Enable_table) {
+        if (row.state != state) continue;
+        static constexpr int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+        for (int i = 0; i < 10; ++i) {
+            if (row.marks[i] == 'E') Plat().Enable_control(ids[i], true);
+            if (row.marks[i] == 'D') Plat().Enable_control(ids[i], false);
+        }
+        if (row.marks[10] != '-') {
+            Plat().Enable_control(Id_scale_100, row.marks[10] == 'E');
+            Plat().Enable_control(Id_scale_200, row.marks[10] == 'E');
+        }
+        if (row.button1_text) Plat().Set_control_text(Id_evac, row.button1_text);
+        Panel_state |= row.state_bit;
+        return;
+    }
+}
+
+void Route_stale(int flag) {
+    Plat().Enable_control(Id_route_check, flag == 0);
+    Plat().Enable_control(Id_route_build, flag != 0);
+}
+
+const char* Help_text(int id, bool map_captured) {
+    switch (id) {
+    case 9: return " 避難場所、混雑ポイント、通行禁止ポイントの削除。終了は右クリック";
+    case 3: return " 災害時、混雑が予想されるポイント。終了は右クリック";
+    case 4: return " 災害時、通行禁止が予想されるポイント。終了は右クリック";
+    case 1:
+        return map_captured ? " 災害時に避難場所となる場所の白色道路上にて、左クリックを押してください。"
+                            : " マップ上の白色道路上にて、右クリックを押してください、全道路をチェックします。";
+    case 2: return " ﾌﾟﾛｸﾞﾗﾑを終了します。";
+    case 8: return " ホルダー名を選択して、セーブされたデータを読み込みます。";
+    case 7: return " ホルダー名を指定して、現在のデータを保存します。";
+    case 6: return " 避難ルートをカーソルのポイントから表示します。終了は左クリックです。";
+    case 1023: return " 地図の縮尺が１００ｍとして計算します。";
+    case 1024: return " 地図の縮尺が２００ｍとして計算します。";
+    case 1003: return " 歩幅は、１６８cm ＊\u30000.37\u3000として導き出しました。";
+    case 1004: return " 距離からｶﾛﾘｰを導きますが、あくまで目安です。";
+    case 1005: return " 選択したﾎﾟｲﾝﾄから、ｽﾀｰﾄ地点、あるいは、ｽﾀｰﾄ->目的地までの距離です。";
+    case 1031: return " 70ｍ/分として、距離から時間を導き出します。";
+    default: return nullptr;
+    }
+}
+
+void Help_line(int id) {
+    const char* line = Help_text(id, (Panel_state & Panel_map_captured) != 0);
+    if (line && id != Help_last_id) {
+        Plat().Set_panel_caption(line);
+        Help_last_id = id;
+    } else if (!line && id != Help_last_id && Help_last_id != -1) {
+        Plat().Set_panel_caption(Help_default);
+        Help_last_id = -1;
+    }
+}
+
+int Panel_command(int id) {
+    switch (id) {
+    case Id_evac:
+        if ((Panel_state & Panel_map_captured) == 0) {
+            Aerial_mode = Plat().Key_down(Vk_shift) ? 1 : 0;
+        }
+        return 0;
+    case Id_quit:
+        Exit_now(1);
+    case Id_scale_100:
+    case Id_scale_200:
+        Plat().Check_control(Id_scale_100, false);
+        Plat().Check_control(Id_scale_200, false);
+        Scale_flag = id == Id_scale_100 ? 0 : 1;
+        Plat().Check_control(id, true);
+        return 0;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,43 @@
+// The application shell's core: start values of the shared flags and the
+// helpers through which workers report to the user. The windows themselves
+// live in the platform layer; this file only decides what is said and when.
+#include "app/shell.h"
+
+#include "platform/platform.h"
+
+std::atomic<int> Stop_request{0};
+std::atomic<int> Space_request{0};
+std::atomic<int> Scale_flag{1};
+std::atomic<int> Aerial_mode{0};
+std::string Exe_folder;
+
+void Shell_start() {
+    Aerial_mode = 0;
+    Stop_request = 0;
+    Scale_flag = 1;
+}
+
+void Msg_confirm(const std::string& message) {
+    std::string text = "[0] " + message;
+    if (Plat().Message_box(text, Confirm_caption, Box_yes_no, Owner_main) == Answer_no) Exit_now(1);
+}
+
+void Fatal_error(const std::string& text) {
+    Plat().Message_box(text, Error_caption, Box_ok, Owner_none);
+    Exit_now(1);
+}
+
+void Error_box(const std::string& text) { Plat().Message_box(text, Error_caption, Box_ok, Owner_none); }
+
+void Fit_main_window(int map_w, int map_h) { Plat().Fit_main_window(map_w, map_h); }
+
+std::string Path_join(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+    const char sep = '\\';
+#else
+    const char sep = '/';
+#endif
+    if (folder.empty()) return name;
+    if (folder.back() == '\\' || folder.back() == '/') return folder + name;
+    return folder + sep + name;
+}

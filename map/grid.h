@@ -1,0 +1,44 @@
+// The road grid: one cell per pixel of a 1600 x 1200 area and the two record
+// tables that the flood fill and the route wave fill, sharing one numbering.
+// Record k lives in Wave_queue[Rec_kind[k] & 1]; the other table's slot k is
+// unused. The tables are allocated once per process and never freed; their
+// byte images are the files d1.dat to d4.dat, so their layouts are fixed.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+struct Wave_rec {
+    uint16_t x;
+    uint16_t y;
+    int32_t parent;  // record whose expansion appended this one; -1 for a start
+    int32_t cost;    // route wave: path cost
+    int32_t next;    // route wave: next record of the same cost; -1 at the end
+};
+static_assert(sizeof(Wave_rec) == 16, "d1.dat and d2.dat hold 16-byte records");
+
+inline constexpr int32_t Grid_w_fixed = 1600;
+inline constexpr int32_t Grid_h_fixed = 1200;
+inline constexpr int32_t Grid_cells = Grid_w_fixed * Grid_h_fixed;  // N = 1,920,000
+
+// Table sizes in bytes, as saved.
+inline constexpr int64_t Wave_queue_bytes = int64_t(Grid_cells) * 16;  // 30,720,000
+inline constexpr int64_t Rec_kind_bytes = int64_t(Grid_cells) * 2;     // 3,840,000
+inline constexpr int64_t Cell_map_bytes = int64_t(Grid_cells) * 12;    // 23,040,000
+
+// Visit bits in the last byte of a Cell_map cell.
+inline constexpr uint8_t Visit_first = 2;
+inline constexpr uint8_t Visit_second = 4;
+
+extern int32_t Grid_w;  // 1600 once a flood, wave or load ran; 0 before
+extern int32_t Grid_h;
+extern Wave_rec* Wave_queue[2];
+extern uint8_t* Rec_kind;  // Rec_kind_bytes
+extern uint8_t* Cell_map;  // Cell_map_bytes; cell i's visit byte is Cell_map[i * 4 + 3]
+extern std::atomic<int32_t> Rec_count;
+extern std::atomic<int> Grid_ready;
+
+// Allocates the four tables if they do not exist yet (Grid_ready 0) and sets
+// Grid_w and Grid_h. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
+void Grid_allocate();
+
+inline uint8_t& Cell_visit(int32_t cell) { return Cell_map[size_t(cell) * 4 + 3]; }

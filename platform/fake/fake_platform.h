@@ -1,0 +1,115 @@
+// A scripted stand-in for the platform, for native tests. Time is virtual: it
+// moves only when the code under test sleeps, so a script of mouse states at
+// given milliseconds plays the same way on every run, whatever the machine
+// does. Everything the code shows or changes (captions, controls, boxes,
+// beeps, the window fit) is recorded for the test to check.
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// Exit_process throws this, so a test can see that the process would end.
+struct Fake_exit {
+    int code;
+};
+
+enum Fake_keys : unsigned { Fake_left = 1, Fake_right = 2, Fake_shift = 4 };
+
+struct Fake_platform : Platform {
+    struct Input_state {
+        int64_t at;     // from this virtual millisecond on
+        Point cursor;   // screen coordinates
+        unsigned keys;  // Fake_keys
+    };
+    struct Box_record {
+        std::string text, caption;
+        int style, owner;
+    };
+
+    mutable std::mutex m;
+    std::condition_variable changed;
+
+    // Script and world.
+    int64_t now = 0;
+    std::vector<Input_state> script;         // in increasing time
+    Point client_origin{3, 126};             // screen position of client (0, 0)
+    Point client_size{1600, 1200};           // the client area, for On_map
+    std::vector<std::pair<Point, Point>> covers;  // screen rectangles [a, b) over the map
+    Image screen{1920, 1200};
+    std::deque<int> box_answers;             // answers to boxes, in order; then the default
+    bool hold_boxes = false;                 // boxes wait until cancelled
+    std::deque<int> ask_answers;             // answers of Ask_yes_no; then 0
+    std::deque<std::optional<std::string>> folder_answers;  // nullopt = cancel
+
+    // Recorded.
+    std::string main_caption, panel_caption;
+    std::vector<std::string> main_captions;  // every caption set, in order
+    std::map<int, std::string> control_text;
+    std::map<int, bool> enabled, checked;
+    std::vector<Box_record> boxes;
+    std::vector<std::string> questions;
+    std::vector<std::pair<bool, std::string>> folder_requests;  // (new style, initial)
+    int beeps = 0;
+    Point fitted{0, 0};
+    int refreshes = 0;
+    int screen_shows = 0;
+    int xor_lines = 0;
+
+    // Script helpers.
+    void Input_at(int64_t at, Point cursor, unsigned keys);
+    // A click at the client pixel p: press at `at`, release `hold` ms later.
+    void Click_client_at(int64_t at, Point p, unsigned button = Fake_left, int64_t hold = 20);
+    Point Client_to_screen(Point p) const { return {p.x + client_origin.x, p.y + client_origin.y}; }
+    int64_t Now() const;
+    size_t Box_count() const;
+    // Waits in real time until pred() holds (checked under the lock) or a
+    // few seconds pass; returns whether it held.
+    template <class Pred> bool Wait_for(Pred pred, int timeout_ms = 5000);
+
+    // Platform.
+    bool Key_down(int vk) override;
+    Point Cursor_pos() override;
+    Point Screen_to_client(Point screen) override;
+    bool On_map(Point screen) override;
+    void Sleep_ms(int ms) override;
+    int64_t Now_ms() override;
+    int Message_box(const std::string& text, const std::string& caption, int style, int owner,
+                    const std::atomic<bool>* cancel) override;
+    int Ask_yes_no(const std::string& text) override;
+    void Set_main_caption(const std::string& text) override;
+    void Set_panel_caption(const std::string& text) override;
+    void Set_control_text(int id, const std::string& text) override;
+    void Enable_control(int id, bool enable) override;
+    void Check_control(int id, bool check) override;
+    bool Pick_folder(int owner, bool new_style, const std::string& initial, std::string& out) override;
+    void Beep() override;
+    void Fit_main_window(int client_w, int client_h) override;
+    void Main_window_refresh() override;
+    Point Screen_size() override;
+    uint32_t Screen_pixel(int32_t x, int32_t y) override;
+    bool Screen_capture(int32_t w, int32_t h, Image& out) override;
+    void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override;
+    void Screen_xor_line(Point from, Point to, uint32_t c) override;
+    [[noreturn]] void Exit_process(int code) override;
+
+private:
+    const Input_state* State_now() const;  // under the lock
+};
+
+template <class Pred> bool Fake_platform::Wait_for(Pred pred, int timeout_ms) {
+    std::unique_lock lock(m);
+    return changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return pred(); });
+}
+
+// Installs a fresh fake for the lifetime of the object.
+struct Fake_scope {
+    Fake_platform fake;
+    Fake_scope() { Plat_install(&fake); }
+    ~Fake_scope() { Plat_install(nullptr); }
+};

@@ -5,6 +5,9 @@
 
 #include "platform/platform.h"
 
+#include <cstdio>
+#include <fstream>
+
 std::atomic<int> Stop_request{0};
 std::atomic<int> Space_request{0};
 std::atomic<int> Scale_flag{1};
@@ -40,4 +43,29 @@ std::string Path_join(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '\\' || folder.back() == '/') return folder + name;
     return folder + sep + name;
+}
+
+std::filesystem::path Fs_path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+void File_delete(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(Fs_path(path), ec);
+}
+
+bool Prepare_working_folder(const std::string& exe_folder) {
+    const std::string folder = Path_join(exe_folder, "tovi");
+    const std::string probe = Path_join(folder, "a");
+    auto try_open = [&] {
+        std::ofstream f(Fs_path(probe));
+        return f.is_open();
+    };
+    if (!try_open()) {
+        std::error_code ec;
+        std::filesystem::create_directory(Fs_path(folder), ec);
+        if (!try_open()) return false;
+    }
+    File_delete(probe);
+    return true;
 }

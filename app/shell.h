@@ -6,6 +6,7 @@
 // reports an error (Msg_confirm, Fatal_error).
 #pragma once
 #include <atomic>
+#include <filesystem>
 #include <string>
 
 extern std::atomic<int> Stop_request;   // 1 asks the running tool, flood or wave to stop
@@ -32,6 +33,18 @@ void Error_box(const std::string& text);
 // Fits the main window at (0, 100) so that its client area is exactly
 // map_w x map_h pixels, whatever the frame of this Windows looks like.
 void Fit_main_window(int map_w, int map_h);
+
+// The working sub-folder "tovi" of the program folder: made if missing and
+// probed for writing. False when that fails; the caller then ends the program
+// with Folder_error_text.
+bool Prepare_working_folder(const std::string& exe_folder);
+
+// Removes a file; a failure is ignored.
+void File_delete(const std::string& path);
+
+// A UTF-8 path as the file system's own path type (wide on Windows), so that
+// folders with any characters in their names open.
+std::filesystem::path Fs_path(const std::string& utf8);
 
 // Joins a folder and a file name with the platform's separator.
 std::string Path_join(const std::string& folder, const std::string& name);

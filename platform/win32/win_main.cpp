@@ -1,0 +1,230 @@
+// The program on Win32: entry point, the main window, the control panel's
+// dialog on its own thread and the About box. Each message is turned into a
+// call of the core (app/) and back; no decision of the program is made here.
+#include <windows.h>
+#include <commctrl.h>
+#include <rpc.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/panel.h"
+#include "app/shell.h"
+#include "map/pictures.h"
+#include "markers/base_data.h"
+#include "platform/platform.h"
+#include "platform/win32/win_app.h"
+#include "platform/win32/win_text.h"
+
+HINSTANCE App_instance = nullptr;
+std::atomic<HWND> Main_wnd{nullptr};
+std::atomic<HWND> Panel_wnd{nullptr};
+
+namespace {
+
+std::wstring Main_class_name;
+
+void Force_foreground_impl(HWND wnd) {
+    DWORD fore = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    DWORD mine = GetWindowThreadProcessId(wnd, nullptr);
+    AttachThreadInput(mine, fore, TRUE);
+    DWORD timeout = 0;
+    SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
+    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
+    SetForegroundWindow(wnd);
+    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(uintptr_t(timeout)), 0);
+    AttachThreadInput(mine, fore, FALSE);
+}
+
+// The main window's paint: the shown map, which holds the map picture and
+// every marker, copied to the client area once a map exists.
+void Map_paint(HWND wnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    {
+        std::lock_guard lock(Shown_lock);
+        if (Base_data.Road_rec_total != 0 && !Shown_map.empty()) {
+            const int w = Shown_map.w, h = Shown_map.h;
+            std::vector<uint32_t> rows(Shown_map.px.size());
+            for (size_t i = 0; i < rows.size(); ++i) {
+                uint32_t c = Shown_map.px[i];
+                rows[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+            }
+            BITMAPINFO bi{};
+            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+            bi.bmiHeader.biWidth = w;
+            bi.bmiHeader.biHeight = -h;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            bi.bmiHeader.biCompression = BI_RGB;
+            SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS);
+        }
+    }
+    EndPaint(wnd, &ps);
+}
+
+// ---- About box (dialog 110) ----
+
+void About_draw(HWND dlg, HDC dc) {
+    HBITMAP bmp = LoadBitmapW(App_instance, MAKEINTRESOURCEW(117));
+    if (!bmp) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(dc, 10, 20, 100, 120, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+    (void)dlg;
+}
+
+INT_PTR CALLBACK About_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
+    switch (msg) {
+    case WM_INITDIALOG: {
+        SetWindowPos(dlg, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        HDC dc = GetDC(dlg);
+        About_draw(dlg, dc);
+        ReleaseDC(dlg, dc);
+        return TRUE;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(dlg, &ps);
+        About_draw(dlg, dc);
+        EndPaint(dlg, &ps);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wparam) != 1) return FALSE;
+        EndDialog(dlg, 1);
+        return TRUE;
+    case WM_RBUTTONUP:
+    case WM_CONTEXTMENU:
+        EndDialog(dlg, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void About_box() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(110), Main_wnd.load(), About_proc, 0); }
+
+// ---- Control panel (dialog 107) ----
+
+INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
+    Panel_wnd = dlg;
+    switch (msg) {
+    case WM_SETCURSOR:
+        Help_line(GetDlgCtrlID(reinterpret_cast<HWND>(wparam)));
+        return FALSE;
+    case WM_INITDIALOG:
+        SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
+        Panel_init();
+        return TRUE;
+    case WM_CLOSE:
+        Exit_now(1);
+    case WM_COMMAND:
+        if (HIWORD(wparam) != BN_CLICKED) return FALSE;
+        if (LOWORD(wparam) == Id_about) {
+            About_box();
+            return FALSE;
+        }
+        return Panel_command(LOWORD(wparam));
+    default:
+        return FALSE;
+    }
+}
+
+void Panel_thread() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(107), nullptr, Panel_proc, 0); }
+
+void Panel_thread_start() { std::thread(Panel_thread).detach(); }
+
+// ---- Main window ----
+
+std::string Module_folder() {
+    std::vector<wchar_t> path(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    std::wstring full(path.data(), n);
+    size_t cut = full.find_last_of(L'\\');
+    return Utf8(cut == std::wstring::npos ? full : full.substr(0, cut));
+}
+
+LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Main_wnd = wnd;
+    switch (msg) {
+    case WM_CREATE:
+        Shell_start();
+        Exe_folder = Module_folder();
+        if (!Prepare_working_folder(Exe_folder)) {
+            Plat().Message_box(Folder_error_text, Confirm_caption, Box_ok, Owner_none);
+            Exit_now(1);
+        }
+        Panel_thread_start();
+        break;
+    case WM_PAINT:
+        Map_paint(wnd);
+        return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_SPACE) Space_request = 1;
+        break;
+    case WM_CLOSE:
+    case WM_DESTROY:
+        Exit_now(1);
+    default:
+        break;
+    }
+    return DefWindowProcW(wnd, msg, wparam, lparam);
+}
+
+ATOM Register_main_class() {
+    UUID uuid;
+    RPC_STATUS status = UuidCreate(&uuid);
+    if (status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY) return 0;
+    RPC_WSTR text = nullptr;
+    if (UuidToStringW(&uuid, &text) != RPC_S_OK) return 0;
+    Main_class_name = Wide("Toviルーター") + reinterpret_cast<wchar_t*>(text);
+    RpcStringFreeW(&text);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = Main_wnd_proc;
+    wc.hInstance = App_instance;
+    wc.hIcon = LoadIconW(App_instance, L"ICON");
+    wc.hIconSm = LoadIconW(App_instance, L"SICON");
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    wc.lpszClassName = Main_class_name.c_str();
+    return RegisterClassExW(&wc);
+}
+
+bool Create_main_window() {
+    HWND wnd = CreateWindowExW(0, Main_class_name.c_str(), Wide(Main_title).c_str(),
+                               WS_VISIBLE | WS_SYSMENU | WS_OVERLAPPED | WS_CAPTION, 0, 100, 694, 28, nullptr,
+                               nullptr, App_instance, nullptr);
+    if (!wnd) return false;
+    InitCommonControls();
+    ShowWindow(wnd, SW_SHOW);
+    UpdateWindow(wnd);
+    return true;
+}
+
+}  // namespace
+
+void Force_foreground(HWND wnd) { Force_foreground_impl(wnd); }
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    App_instance = instance;
+    Win32_platform_install();
+    if (!Register_main_class()) return 0;
+    if (!Create_main_window()) {
+        MessageBoxW(nullptr, L"ERR", L"WIN", MB_OK);
+        return 0;
+    }
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return int(msg.wParam);
+}

@@ -1,0 +1,61 @@
+// Walking statistics for the route display: turns a route's length in map
+// pixels into the four figures of the control panel. Called by the route
+// display each time it has traced a route longer than 10 pixels, and by the
+// batch command, which prints the same texts.
+//
+// The figures are estimates for one standard walker; the constants and the
+// order of the arithmetic are fixed so that the texts never change.
+#include "route/walk_stats.h"
+
+#include <cstdio>
+
+#include "app/panel.h"
+#include "app/shell.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr double Body_height_cm = 168.0;
+constexpr double Stride_factor = 0.37;
+constexpr double Walk_speed_m_per_min = 70.0;
+constexpr double Body_mass_kg = 62.0;
+constexpr double Activity_factor = 2.8;  // calories per kilogram and hour
+constexpr double Minutes_per_hour = 60.0;
+
+// The 32-bit products wrap instead of overflowing; a route on a 1600 x 1200
+// grid never comes near, but a wrong length must not be undefined behaviour.
+int32_t Times(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
+
+std::string Format_int(int32_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d", v);
+    return buf;
+}
+
+std::string Format_fixed(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%3.2f", v);
+    return buf;
+}
+
+}  // namespace
+
+Walk_figures Walk_stats_texts(int32_t length, int scale_flag) {
+    int32_t d = length;
+    if (scale_flag == 0) d = Times(d, 100);
+    else if (scale_flag == 1) d = Times(d, 200);
+    const int32_t metres = int32_t(d / 100.0);
+    const double stride_cm = Body_height_cm * Stride_factor;
+    const int32_t steps = int32_t(Times(metres, 100) / stride_cm);
+    const double minutes = metres / Walk_speed_m_per_min;
+    const double calories = Body_mass_kg * minutes * Activity_factor / Minutes_per_hour;
+    return {Format_int(metres), Format_int(steps), Format_fixed(minutes), Format_fixed(calories)};
+}
+
+void Walk_stats(int32_t length) {
+    const Walk_figures f = Walk_stats_texts(length, Scale_flag.load());
+    Plat().Set_control_text(Id_distance, f.distance);
+    Plat().Set_control_text(Id_steps, f.steps);
+    Plat().Set_control_text(Id_minutes, f.minutes);
+    Plat().Set_control_text(Id_calories, f.calories);
+}

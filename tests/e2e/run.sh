@@ -1,0 +1,25 @@
+#!/bin/bash
+# End-to-end tests: the real tovi.exe in real windows under Wine on a virtual
+# display, driven with real mouse input. Prints 'e2e: N passed, N failed' and
+# exits non-zero when a check failed.
+#
+#   tests/e2e/run.sh WIN_BUILD OUT [scenario...]
+set -u
+HERE=$(cd "$(dirname "$0")" && pwd)
+WIN_BUILD=$(cd "$1" && pwd)
+mkdir -p "$2"
+OUT=$(cd "$2" && pwd)
+shift 2
+source "$HERE/lib.sh"
+for part in "$HERE"/[a-z]*.sh; do
+    case $(basename "$part") in lib.sh | run.sh | demo.sh) ;; *) source "$part" ;; esac
+done
+
+e2e_display
+e2e_prefix
+if [ $# -eq 0 ]; then
+    set -- shell_scenarios
+fi
+for s in "$@"; do "$s"; done
+e2e_finish
+[ "$E2E_FAILED" -eq 0 ]

@@ -1,0 +1,259 @@
+// winctl: a small Windows console helper for the end-to-end tests and the demo.
+// It drives and reads the program's windows as a person would: real mouse
+// input through SendInput, and the texts and states of controls.
+//
+//   winctl click X Y [left|right] [hold_ms]   press and release at a screen point
+//   winctl press X Y left|right               move there and press, keep it down
+//   winctl release left|right                 release the button
+//   winctl move X Y                           move the cursor
+//   winctl drag X1 Y1 X2 Y2 left|right        press at 1, move in steps to 2, release
+//   winctl key VK                             press and release a virtual key
+//   winctl panel                              the control panel: rect, caption, topmost
+//   winctl main                               the main window: rect, client rect on screen, caption
+//   winctl ctl ID                             a panel control: enabled, checked, text, screen rect
+//   winctl find CAPTION                       a top-level window by exact caption: rect
+//   winctl close panel|main|CAPTION           click the window's close box
+//   winctl count-main                         how many main windows of the program exist
+//   winctl classes                            the class names of the main windows
+//   winctl owned                              rects of the visible windows owned by the main window
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string Utf8(const wchar_t* w) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 0 ? n - 1 : 0), '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Wide(const char* s) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+    std::wstring w(size_t(n > 0 ? n - 1 : 0), L'\0');
+    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s, -1, w.data(), n);
+    return w;
+}
+
+void Button(bool right, bool down) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = right ? (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                          : (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+    SendInput(1, &in, sizeof(in));
+}
+
+void Move(int x, int y) {
+    SetCursorPos(x, y);
+    Sleep(30);
+}
+
+// The control panel is the top-level dialog that holds the scale box 1023.
+BOOL CALLBACK Find_panel(HWND wnd, LPARAM out) {
+    if (GetDlgItem(wnd, 1023) && GetDlgItem(wnd, 1005)) {
+        *reinterpret_cast<HWND*>(out) = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Panel() {
+    HWND found = nullptr;
+    EnumWindows(Find_panel, LPARAM(&found));
+    return found;
+}
+
+struct Main_search {
+    HWND found = nullptr;
+    int count = 0;
+    std::string classes;
+};
+
+// The main window's class name starts with "Toviルーター".
+BOOL CALLBACK Find_main(HWND wnd, LPARAM out) {
+    wchar_t cls[256] = {};
+    GetClassNameW(wnd, cls, 256);
+    std::wstring prefix = Wide("Toviルーター");
+    if (wcsncmp(cls, prefix.c_str(), prefix.size()) == 0 && IsWindowVisible(wnd)) {
+        auto* s = reinterpret_cast<Main_search*>(out);
+        if (!s->found) s->found = wnd;
+        ++s->count;
+        s->classes += Utf8(cls) + "\n";
+    }
+    return TRUE;
+}
+
+HWND Main() {
+    Main_search s;
+    EnumWindows(Find_main, LPARAM(&s));
+    return s.found;
+}
+
+std::string Caption(HWND wnd) {
+    wchar_t text[1024] = {};
+    SendMessageTimeoutW(wnd, WM_GETTEXT, 1024, LPARAM(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return Utf8(text);
+}
+
+void Print_rect(const char* name, RECT r) {
+    std::printf("%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int Usage() {
+    std::fputs("usage: winctl click|press|release|move|drag|key|panel|main|ctl|find|close|count-main ...\n", stderr);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** wargv) {
+    if (argc < 2) return Usage();
+    std::string cmd = Utf8(wargv[1]);
+    auto arg = [&](int i) { return i < argc ? std::wcstol(wargv[i], nullptr, 10) : 0L; };
+    auto word = [&](int i) { return i < argc ? Utf8(wargv[i]) : std::string(); };
+
+    if (cmd == "click" && argc >= 4) {
+        bool right = word(4) == "right";
+        long hold = argc >= 6 ? arg(5) : 60;
+        Move(int(arg(2)), int(arg(3)));
+        Button(right, true);
+        Sleep(DWORD(hold));
+        Button(right, false);
+        Sleep(30);
+        return 0;
+    }
+    if (cmd == "press" && argc >= 5) {
+        Move(int(arg(2)), int(arg(3)));
+        Button(word(4) == "right", true);
+        Sleep(30);
+        return 0;
+    }
+    if (cmd == "release" && argc >= 3) {
+        Button(word(2) == "right", false);
+        Sleep(30);
+        return 0;
+    }
+    if (cmd == "move" && argc >= 4) {
+        Move(int(arg(2)), int(arg(3)));
+        return 0;
+    }
+    if (cmd == "drag" && argc >= 7) {
+        bool right = word(6) == "right";
+        int x1 = int(arg(2)), y1 = int(arg(3)), x2 = int(arg(4)), y2 = int(arg(5));
+        Move(x1, y1);
+        Button(right, true);
+        Sleep(150);
+        for (int i = 1; i <= 10; ++i) Move(x1 + (x2 - x1) * i / 10, y1 + (y2 - y1) * i / 10);
+        Sleep(150);
+        Button(right, false);
+        Sleep(30);
+        return 0;
+    }
+    if (cmd == "key" && argc >= 3) {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = WORD(arg(2));
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+        return 0;
+    }
+    if (cmd == "panel") {
+        HWND p = Panel();
+        if (!p) return 1;
+        RECT r{};
+        GetWindowRect(p, &r);
+        Print_rect("rect", r);
+        std::printf("topmost %d\n", (GetWindowLongW(p, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+        std::printf("caption %s\n", Caption(p).c_str());
+        return 0;
+    }
+    if (cmd == "main") {
+        HWND m = Main();
+        if (!m) return 1;
+        RECT r{}, c{};
+        GetWindowRect(m, &r);
+        GetClientRect(m, &c);
+        POINT o{0, 0};
+        ClientToScreen(m, &o);
+        Print_rect("rect", r);
+        std::printf("client %ld %ld %ld %ld\n", o.x, o.y, c.right, c.bottom);
+        std::printf("caption %s\n", Caption(m).c_str());
+        return 0;
+    }
+    if (cmd == "count-main" || cmd == "classes") {
+        Main_search s;
+        EnumWindows(Find_main, LPARAM(&s));
+        if (cmd == "classes") std::printf("%s", s.classes.c_str());
+        else std::printf("%d\n", s.count);
+        return 0;
+    }
+    if (cmd == "owned") {
+        HWND m = Main();
+        if (!m) return 1;
+        struct Ctx {
+            HWND main;
+            int n;
+        } ctx{m, 0};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* c = reinterpret_cast<Ctx*>(p);
+                if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == c->main) {
+                    RECT r{};
+                    GetWindowRect(w, &r);
+                    Print_rect("rect", r);
+                    ++c->n;
+                }
+                return TRUE;
+            },
+            LPARAM(&ctx));
+        return ctx.n ? 0 : 1;
+    }
+    if (cmd == "ctl" && argc >= 3) {
+        HWND p = Panel();
+        HWND c = p ? GetDlgItem(p, int(arg(2))) : nullptr;
+        if (!c) return 1;
+        RECT r{};
+        GetWindowRect(c, &r);
+        std::printf("enabled %d\n", IsWindowEnabled(c) ? 1 : 0);
+        std::printf("checked %d\n", SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+        std::printf("text %s\n", Caption(c).c_str());
+        Print_rect("rect", r);
+        return 0;
+    }
+    if (cmd == "find" && argc >= 3) {
+        HWND w = FindWindowW(nullptr, wargv[2]);
+        if (!w) return 1;
+        RECT r{};
+        GetWindowRect(w, &r);
+        Print_rect("rect", r);
+        return 0;
+    }
+    if (cmd == "close" && argc >= 3) {
+        std::string which = word(2);
+        HWND w = which == "panel" ? Panel() : which == "main" ? Main() : FindWindowW(nullptr, wargv[2]);
+        if (!w) return 1;
+        TITLEBARINFO tb{};
+        tb.cbSize = sizeof(tb);
+        GetTitleBarInfo(w, &tb);
+        RECT r{};
+        GetWindowRect(w, &r);
+        // The close box is the last button of the caption, at its right end.
+        int caption_h = GetSystemMetrics(SM_CYCAPTION);
+        int x = r.right - GetSystemMetrics(SM_CXFRAME) - caption_h / 2 - 1;
+        int y = r.top + GetSystemMetrics(SM_CYFRAME) + caption_h / 2;
+        if (tb.rcTitleBar.bottom > tb.rcTitleBar.top) y = (tb.rcTitleBar.top + tb.rcTitleBar.bottom) / 2;
+        Move(x, y);
+        LRESULT hit = SendMessageW(w, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        std::printf("hit %ld at %d %d\n", long(hit), x, y);
+        Button(false, true);
+        Sleep(60);
+        Button(false, false);
+        Sleep(30);
+        return 0;
+    }
+    return Usage();
+}

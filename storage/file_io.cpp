@@ -3,10 +3,6 @@
 #include <fstream>
 #include <system_error>
 
-std::filesystem::path Fs_path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 bool File_replace(const std::string& path, const void* data, size_t size) {
     const std::filesystem::path target = Fs_path(path);
     std::filesystem::path temp = target;

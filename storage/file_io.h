@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-std::filesystem::path Fs_path(const std::string& utf8);
+#include "app/shell.h"  // Fs_path
 
 // Writes size bytes to path, replacing any earlier file. False on any failure;
 // the earlier file, if there was one, is then left as it was.

@@ -1,0 +1,111 @@
+// tovi-cli: the subcommands and the process entry.
+//
+//   tovi-cli capture MAP X Y OUTDIR [--photo PHOTO]
+//
+// capture: MAP (PNG or BMP) is the screen, its top-left pixel at screen
+// (0, 0); the right button is released at (X, Y). The capture's own flood
+// runs, and what a capture writes into the program folder is written into
+// OUTDIR: tst.bmp, base.dat, d1.dat to d4.dat, and with --photo tst1.bmp cut
+// from PHOTO, which stands for the screen after switching to the aerial view.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+#include "app/cli/cli.h"
+#include "app/cli/cli_platform.h"
+#include "app/shell.h"
+#include "map/flood.h"
+#include "map/grid.h"
+#include "map/picture_file.h"
+#include "markers/base_data.h"
+
+namespace {
+
+constexpr const char* Capture_usage = "tovi-cli capture MAP X Y OUTDIR [--photo PHOTO]";
+
+int Usage_error(const std::string& text, const char* usage) {
+    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
+    return 2;
+}
+
+bool Parse_int(const std::string& text, int32_t& out) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+int Capture_command(const std::vector<std::string>& args) {
+    std::vector<std::string> plain;
+    std::string photo_path;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--photo") {
+            if (i + 1 >= args.size()) return Usage_error("--photo needs a picture file", Capture_usage);
+            photo_path = args[++i];
+        } else {
+            plain.push_back(args[i]);
+        }
+    }
+    if (plain.size() != 4) return Usage_error("capture takes MAP X Y OUTDIR", Capture_usage);
+    int32_t x = 0, y = 0;
+    if (!Parse_int(plain[1], x) || !Parse_int(plain[2], y))
+        return Usage_error("X and Y must be whole numbers", Capture_usage);
+
+    static Cli_platform platform;
+    std::string why;
+    if (!Picture_read(plain[0], platform.screen, why)) return Usage_error(plain[0] + ": " + why, Capture_usage);
+    if (!photo_path.empty()) {
+        if (!Picture_read(photo_path, platform.aerial, why))
+            return Usage_error(photo_path + ": " + why, Capture_usage);
+        if (platform.aerial.w != platform.screen.w || platform.aerial.h != platform.screen.h)
+            return Usage_error("the aerial picture must have the size of the map", Capture_usage);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(Fs_path(plain[3]), ec);
+    if (!std::filesystem::is_directory(Fs_path(plain[3]), ec))
+        return Usage_error(plain[3] + ": cannot make the folder", Capture_usage);
+
+    Plat_install(&platform);
+    Shell_start();
+    Exe_folder = plain[3];
+    Aerial_mode = photo_path.empty() ? 0 : 1;
+    if (Maze_map(x, y) != 0) return 1;
+
+    Rect32 rect;
+    int32_t total;
+    {
+        std::lock_guard lock(Markers_lock);
+        rect = Base_data.Map_rect;
+        total = Base_data.Road_rec_total;
+    }
+    std::printf("Map_rect %d %d %d %d\nRoad_rec_total %d\n", rect.left, rect.top, rect.right, rect.bottom, total);
+    return 0;
+}
+
+struct Cli_command {
+    const char* name;
+    const char* usage;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+constexpr Cli_command Commands[] = {
+    {"capture", Capture_usage, Capture_command},
+};
+
+}  // namespace
+
+int Cli_main(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        for (const Cli_command& c : Commands)
+            if (args[0] == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    std::fprintf(stderr, "usage:\n");
+    for (const Cli_command& c : Commands) std::fprintf(stderr, "  %s\n", c.usage);
+    return 2;
+}
+
+int main(int argc, char** argv) {
+    const int code = Cli_main(std::vector<std::string>(argv + 1, argv + argc));
+    std::fflush(stdout);
+    return code;
+}

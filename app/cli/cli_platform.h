@@ -1,0 +1,40 @@
+// The console platform of tovi-cli: the screen is a picture file held in
+// memory, message boxes are lines on standard error, and there is no window,
+// mouse or keyboard. The questions a person would answer are answered the way
+// a batch run needs: every box with OK or Yes, the aerial-photo question with
+// YES exactly when an aerial picture was given, which then becomes the screen.
+#pragma once
+#include <string>
+
+#include "platform/platform.h"
+
+struct Cli_platform : Platform {
+    Image screen;
+    Image aerial;  // empty when no aerial picture was given
+    Point fitted{0, 0};
+
+    bool Key_down(int vk) override;
+    Point Cursor_pos() override;
+    Point Screen_to_client(Point screen) override;
+    bool On_map(Point screen) override;
+    void Sleep_ms(int ms) override;
+    int64_t Now_ms() override;
+    int Message_box(const std::string& text, const std::string& caption, int style, int owner,
+                    const std::atomic<bool>* cancel) override;
+    int Ask_yes_no(const std::string& text) override;
+    void Set_main_caption(const std::string& text) override;
+    void Set_panel_caption(const std::string& text) override;
+    void Set_control_text(int id, const std::string& text) override;
+    void Enable_control(int id, bool enable) override;
+    void Check_control(int id, bool check) override;
+    bool Pick_folder(int owner, bool new_style, const std::string& initial, std::string& out) override;
+    void Beep() override;
+    void Fit_main_window(int client_w, int client_h) override;
+    void Main_window_refresh() override;
+    Point Screen_size() override;
+    uint32_t Screen_pixel(int32_t x, int32_t y) override;
+    bool Screen_capture(int32_t w, int32_t h, Image& out) override;
+    void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override;
+    void Screen_xor_line(Point from, Point to, uint32_t c) override;
+    [[noreturn]] void Exit_process(int code) override;
+};

@@ -1,0 +1,176 @@
+// The map pictures and their file format.
+#include "map/map_pictures.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "app/shell.h"
+#include "map/grid.h"
+#include "map/pictures.h"
+#include "markers/base_data.h"
+#include "platform/platform.h"
+#include "storage/data_files.h"
+#include "storage/file_io.h"
+
+namespace {
+
+void Put16(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t Get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void Show_error(const std::string& text) { Plat().Message_box(text, Error_caption, Box_ok, Owner_main); }
+
+}  // namespace
+
+int64_t Bmp_stride(int32_t width) {
+    const int64_t bytes = int64_t(width) * 3;
+    return bytes % 4 == 0 ? bytes : bytes + 4 - bytes % 4;
+}
+
+std::vector<uint8_t> Bmp_bytes(const Image& picture, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    const int64_t w = int64_t(right) - left;
+    const int64_t h = int64_t(bottom) - top;
+    if (w <= 0 || h <= 0 || w > Bmp_side_max || h > Bmp_side_max) return {};
+    const int64_t stride = Bmp_stride(int32_t(w));
+    const int64_t rows_bytes = stride * h;
+    std::vector<uint8_t> file(size_t(Bmp_header_bytes + rows_bytes), 0);
+    uint8_t* p = file.data();
+    p[0] = 'B';
+    p[1] = 'M';
+    Put32(p + 2, uint32_t(Bmp_header_bytes + rows_bytes));
+    Put32(p + 10, Bmp_header_bytes);
+    Put32(p + 14, 40);
+    Put32(p + 18, uint32_t(w));
+    Put32(p + 22, uint32_t(h));  // positive: rows bottom-up
+    Put16(p + 26, 1);
+    Put16(p + 28, 24);
+    Put32(p + 34, uint32_t(rows_bytes));
+    for (int64_t r = 0; r < h; ++r) {
+        const int32_t y = int32_t(bottom - 1 - r);
+        uint8_t* row = p + Bmp_header_bytes + r * stride;
+        for (int64_t c = 0; c < w; ++c) {
+            const uint32_t colour = picture.get(int32_t(left + c), y);
+            row[c * 3 + 0] = uint8_t(Blue_of(colour));
+            row[c * 3 + 1] = uint8_t(Green_of(colour));
+            row[c * 3 + 2] = uint8_t(Red_of(colour));
+        }
+    }
+    return file;
+}
+
+bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
+               int32_t bottom) {
+    const std::vector<uint8_t> file = Bmp_bytes(picture, left, top, right, bottom);
+    return !file.empty() && File_replace(path, file.data(), file.size());
+}
+
+Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out) {
+    if (size < 2 || data[0] != 'B' || data[1] != 'M') return Bmp_not_bitmap;
+    if (size < size_t(Bmp_header_bytes)) return Bmp_damaged;
+    const uint32_t offset = Get32(data + 10);
+    const uint32_t info_size = Get32(data + 14);
+    if (info_size < 40 || uint64_t(14) + info_size > size) return Bmp_damaged;
+    const int32_t width = int32_t(Get32(data + 18));
+    const int32_t height = int32_t(Get32(data + 22));
+    if (Get16(data + 26) != 1) return Bmp_damaged;
+    if (Get16(data + 28) != 24 || Get32(data + 30) != 0) return Bmp_unsupported;
+    if (width <= 0 || height == 0 || width > Bmp_side_max || height > Bmp_side_max || height < -Bmp_side_max)
+        return Bmp_damaged;
+    const bool bottom_up = height > 0;
+    const int32_t h = bottom_up ? height : -height;
+    const int64_t stride = Bmp_stride(width);
+    if (offset < uint64_t(14) + info_size || uint64_t(offset) + uint64_t(stride) * uint64_t(h) > size)
+        return Bmp_damaged;
+
+    Image picture(width, h);
+    for (int32_t r = 0; r < h; ++r) {
+        const uint8_t* row = data + offset + int64_t(r) * stride;
+        uint32_t* dst = &picture.px[size_t(bottom_up ? h - 1 - r : r) * size_t(width)];
+        for (int32_t c = 0; c < width; ++c) dst[c] = Rgb(row[c * 3 + 2], row[c * 3 + 1], row[c * 3]);
+    }
+    out = std::move(picture);
+    return Bmp_ok;
+}
+
+Bmp_status Bmp_read(const std::string& path, Image& out) {
+    std::vector<uint8_t> file;
+    // The largest picture the reader accepts, with room for a larger header.
+    const size_t max_bytes = size_t(Bmp_stride(Bmp_side_max)) * Bmp_side_max + 4096;
+    if (!File_read_whole(path, file, max_bytes)) return File_exists(path) ? Bmp_damaged : Bmp_cannot_open;
+    return Bmp_decode(file.data(), file.size(), out);
+}
+
+const char* Bmp_status_text(Bmp_status status) {
+    switch (status) {
+    case Bmp_ok: return "";
+    case Bmp_cannot_open: return "ファイルがないか、開けません。";
+    case Bmp_not_bitmap: return "BMP形式のファイルではありません。";
+    case Bmp_unsupported: return "無圧縮の24ビットBMPではありません。";
+    case Bmp_damaged: return "ファイルが壊れています。";
+    }
+    return "";
+}
+
+int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    // The picture first: without it there is no map, and Map_rect must not
+    // describe a picture that was never written.
+    const std::string map_path = Path_join(Exe_folder, Map_picture_file);
+    if (!Bmp_write(screen, map_path, left, top, right, bottom)) {
+        Error_box(std::string(Picture_write_failed_text) + "\n" + map_path);
+        return 1;
+    }
+    {
+        std::lock_guard lock(Markers_lock);
+        Base_data.Map_rect = {left, top, right, bottom};
+    }
+    const std::string failed = Data_save_to(Exe_folder);
+    if (!failed.empty()) Error_box(std::string(Data_write_failed_text) + "\n" + Exe_folder + ": " + failed);
+
+    if (Aerial_mode == 0) return 0;
+    if (Plat().Ask_yes_no(Aerial_question_text) != 0) return 0;
+    // The map on the screen now shows its aerial view: take the same rectangle again.
+    Image aerial;
+    const std::string photo_path = Path_join(Exe_folder, Photo_picture_file);
+    if (!Plat().Screen_capture(right, bottom, aerial) || !Bmp_write(aerial, photo_path, left, top, right, bottom))
+        Error_box(std::string(Picture_write_failed_text) + "\n" + photo_path);
+    return 0;
+}
+
+int Map_images_load(const std::string& folder, bool reload) {
+    if (Images_loaded && !reload) return 0;
+    const std::string map_path = Path_join(folder, Map_picture_file);
+    Image map;
+    const Bmp_status map_status = Bmp_read(map_path, map);
+    if (map_status != Bmp_ok) {
+        Show_error(std::string(Picture_read_failed_text) + Bmp_status_text(map_status) + "\n" + map_path);
+        return 1;
+    }
+    // The aerial picture is optional: no file means no aerial view, silently.
+    const std::string photo_path = Path_join(folder, Photo_picture_file);
+    Image photo;
+    if (File_exists(photo_path)) {
+        const Bmp_status photo_status = Bmp_read(photo_path, photo);
+        if (photo_status != Bmp_ok) {
+            photo = Image();
+            Show_error(std::string(Picture_read_failed_text) + Bmp_status_text(photo_status) + "\n" + photo_path);
+        }
+    }
+    {
+        std::lock_guard lock(Shown_lock);
+        Map_image = std::move(map);
+        Photo_image = std::move(photo);
+        Shown_map = Map_image;
+    }
+    Images_loaded = 1;
+    Plat().Main_window_refresh();
+    return 0;
+}

@@ -1,0 +1,69 @@
+// The map pictures: tst.bmp (the captured map) and tst1.bmp (the same region
+// in the map's aerial view), their 24-bit bitmap file format, and their
+// loading into Map_image and Photo_image.
+//
+// Owns: the picture file format and names. Called by: the flood after a
+// completed capture (Map_images_save, Map_images_load), the control panel
+// before the evacuation tool, and the data loader (Map_images_load).
+#pragma once
+#include <cstddef>  // image.h uses size_t
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "map/image.h"
+
+inline constexpr const char* Map_picture_file = "tst.bmp";
+inline constexpr const char* Photo_picture_file = "tst1.bmp";
+
+inline constexpr int32_t Bmp_header_bytes = 54;
+// Pictures larger than this in either direction are refused when read.
+inline constexpr int32_t Bmp_side_max = 16384;
+
+// Bytes of one stored row: 3 per pixel, padded with zeros to a multiple of 4.
+int64_t Bmp_stride(int32_t width);
+
+// The bitmap file of the rectangle (left, top)-(right, bottom) of the picture:
+// columns left to right - 1, rows top to bottom - 1, bottom row first, blue,
+// green, red. Positions outside the picture read as pure white, as the screen's
+// unreadable pixels do. Empty when the rectangle is empty or too large.
+std::vector<uint8_t> Bmp_bytes(const Image& picture, int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+// Writes that file to path, replacing an earlier one. False when it cannot be written.
+bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
+               int32_t bottom);
+
+enum Bmp_status : int {
+    Bmp_ok = 0,
+    Bmp_cannot_open,   // missing or unreadable file
+    Bmp_not_bitmap,    // no bitmap header
+    Bmp_unsupported,   // a bitmap, but not uncompressed 24-bit
+    Bmp_damaged,       // header fields or sizes that do not fit the file
+};
+// Checks every header field and size against the data before copying pixels.
+Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out);
+Bmp_status Bmp_read(const std::string& path, Image& out);
+// A user-facing explanation of a failed read.
+const char* Bmp_status_text(Bmp_status status);
+
+// After a completed flood: writes tst.bmp cut from the screen picture (the
+// capture before any paint), sets Map_rect, writes the working data set into
+// the program folder and, in aerial-photo mode, asks for the aerial view and
+// writes tst1.bmp from a fresh capture of the screen. 0 = the map picture was
+// written; 1 = it was not (a message has been shown, Map_rect is unchanged).
+// Failures of the data set and of tst1.bmp are shown but do not undo the map.
+int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+// Loads tst.bmp and tst1.bmp of the folder into Map_image and Photo_image and
+// shows the map in the main window. When the pictures are held already it does
+// nothing unless reload is true. A missing tst1.bmp leaves Photo_image empty.
+// 0 = loaded (or held); 1 = tst.bmp could not be read: a message has been
+// shown and the pictures held before are kept.
+int Map_images_load(const std::string& folder, bool reload);
+
+// Texts of the map pictures, used exactly as they stand.
+inline constexpr const char* Aerial_question_text =
+    "航空写真との合成は、地図の右上の航空写真のボタンを押して、画面が航空写真に変わったらＹＥＳを押す。";
+inline constexpr const char* Picture_write_failed_text = "地図の画像を書き込めません。";
+inline constexpr const char* Picture_read_failed_text = "地図の画像を読み込めません。";
+inline constexpr const char* Data_write_failed_text = "作業データを書き込めません。";

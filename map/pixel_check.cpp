@@ -3,18 +3,21 @@
 // Owns the side results Last_rgb, Pixel_weight and Evac_seen (per thread).
 // Called by the flood fill and the route wave eight times per pixel, and by
 // the marker painter for every pixel of a marker square, so the decision is
-// kept cheap: the exact colours and the greys are settled with integer
-// compares, and the hue rule is decided from the two colour differences by a
-// sign test and one comparison against the tangent of the band's edge. Only a
-// colour whose angle lies within a hair of an edge takes the full conversion
-// through atan2, so the answer is always the one Rgb_to_hsv gives.
+// kept cheap in two layers. A small cache of decided colours answers almost
+// every call on a real map with one load. Behind it the table is applied in
+// its order: the exact colours and the greys with integer compares, then the
+// hue rule, decided from the two colour differences by their signs and one
+// comparison against the tangent of the band's edge. Only a colour whose
+// angle lies within a hair of an edge would take the full conversion through
+// atan2, so the answer is always the one Rgb_to_hsv gives.
 //
 // The differences must be formed exactly as Rgb_to_hsv forms them, product by
 // product, with no fused multiply-add: the build targets have none by default
-// and ISO mode does not contract, and the exhaustive test over every colour
-// would catch a compiler that did.
+// and ISO mode does not contract, and the test over every colour would catch
+// a compiler that did.
 #include "map/pixel_check.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "map/grid.h"
@@ -36,7 +39,9 @@ constexpr double Tan_edge_155 = 0.4663083433483578;
 constexpr double Tan_edge_301 = 1.6642786747326084;
 
 // Within this relative distance of an edge the shortcut does not trust itself;
-// every error involved (atan2, the scaling, the sums) is a million times smaller.
+// every error involved (atan2, the scaling, the sums) is a million times
+// smaller. No 24-bit colour falls that close today; the exact path is there
+// so that the shortcut can never answer differently from the conversion.
 constexpr double Edge_margin = 1e-9;
 
 uint8_t Hue_code_exact(int32_t r, int32_t g, int32_t b) {
@@ -74,10 +79,8 @@ inline uint8_t Hue_code(int32_t r, int32_t g, int32_t b) {
     return 0;  // first and third quadrants hold no road hue
 }
 
-}  // namespace
-
-uint8_t Pixel_code(uint32_t colour) {
-    colour &= 0xFFFFFF;
+// The decision for one colour, from the table: exact colours, greys, hue.
+uint8_t Pixel_code_compute(uint32_t colour) {
     // The exact colours, in the order of the table; they are all distinct, so
     // a switch decides as the first matching row would.
     switch (colour) {
@@ -102,6 +105,37 @@ uint8_t Pixel_code(uint32_t colour) {
     return Hue_code(r, g, b);
 }
 
+// A small direct-mapped cache of decided colours in front of the rules. A
+// map shows few colours and a flood reads each pixel eight times, so nearly
+// every call is one load from a line already in the first-level cache; a
+// colour that misses is decided by the rules and replaces the slot's entry.
+// An entry is the colour with its code in the top byte (Code_known set), in
+// one 32-bit word, so a thread reads either a whole entry or another whole
+// entry; any thread may fill any slot and relaxed order is enough.
+constexpr uint32_t Code_known = 0x80;
+constexpr uint32_t Cache_bits = 14;  // 16,384 slots, 64 KiB
+std::atomic<uint32_t> Code_cache[1u << Cache_bits];
+
+inline uint32_t Cache_slot(uint32_t colour) { return (colour * 0x9E3779B1u) >> (32 - Cache_bits); }
+
+// Kept out of line so that the hit path stays a handful of instructions
+// without a stack frame.
+[[gnu::noinline]] uint8_t Pixel_code_miss(uint32_t colour, std::atomic<uint32_t>& slot) {
+    const uint8_t code = Pixel_code_compute(colour);
+    slot.store(colour | uint32_t(code | Code_known) << 24, std::memory_order_relaxed);
+    return code;
+}
+
+}  // namespace
+
+uint8_t Pixel_code(uint32_t colour) {
+    colour &= 0xFFFFFF;
+    std::atomic<uint32_t>& slot = Code_cache[Cache_slot(colour)];
+    const uint32_t entry = slot.load(std::memory_order_relaxed);
+    if ((entry & 0x80FFFFFFu) == (colour | Code_known << 24)) return uint8_t((entry >> 24) & ~Code_known);
+    return Pixel_code_miss(colour, slot);
+}
+
 int32_t Pixel_check(const Image& surface, int32_t x, int32_t y) {
     Pixel_weight = 1;
     const uint32_t colour = surface.get(x, y) & 0xFFFFFF;
@@ -109,11 +143,13 @@ int32_t Pixel_check(const Image& surface, int32_t x, int32_t y) {
     Last_rgb[1] = int32_t(Green_of(colour));
     Last_rgb[2] = int32_t(Blue_of(colour));
     const uint8_t code = Pixel_code(colour);
-    if (code & Code_evac) Evac_seen = 1;
-    // Only the first records of a run count an orange as the evacuation place;
-    // past them it is just a road.
-    if ((code & Code_orange) && Rec_count.load(std::memory_order_relaxed) < 50) Evac_seen = 1;
-    if (code & Code_congestion) Pixel_weight = 10;
+    if (code & (Code_evac | Code_orange | Code_congestion)) [[unlikely]] {
+        if (code & Code_evac) Evac_seen = 1;
+        // Only the first records of a run count an orange as the evacuation
+        // place; past them it is just a road.
+        if ((code & Code_orange) && Rec_count.load(std::memory_order_relaxed) < 50) Evac_seen = 1;
+        if (code & Code_congestion) Pixel_weight = 10;
+    }
     return code & Code_road;
 }
 

@@ -1,6 +1,7 @@
 // The single definition of a road pixel (Pixel_check) and the colour
 // conversion it falls back on (Rgb_to_hsv).
 #pragma once
+#include <cstddef>  // image.h uses size_t without including it
 #include <cstdint>
 
 #include "map/image.h"
@@ -27,6 +28,7 @@ enum Pixel_code_bits : uint8_t {
     Code_orange = 4,      // orange hue band: sets Evac_seen while Rec_count < 50
     Code_congestion = 8,  // step cost 10
 };
+// Only the low 24 bits of the colour count; any thread may call it.
 uint8_t Pixel_code(uint32_t colour);
 
 // 1 = road, 0 = not road, for pixel (x, y) of the surface; a position outside

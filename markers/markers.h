@@ -9,6 +9,7 @@
 // Locks: Markers_lock guards the sets, Shown_lock the shown map. No function
 // here holds both at once, so callers may hold neither or either.
 #pragma once
+#include <cstddef>  // image.h uses size_t without including it
 #include <cstdint>
 
 #include "map/image.h"

@@ -4,7 +4,9 @@
 #include "app/panel.h"
 
 #include "app/shell.h"
+#include "map/capture.h"
 #include "markers/base_data.h"
+#include "markers/markers.h"
 #include "platform/platform.h"
 
 std::atomic<uint32_t> Panel_state{0};
@@ -108,6 +110,12 @@ int Panel_command(int id) {
     case Id_evac:
         if ((Panel_state & Panel_map_captured) == 0) {
             Aerial_mode = Plat().Key_down(Vk_shift) ? 1 : 0;
+            Map_capture();
+            // The tool ends with a map, or without one when it was stopped.
+            if (Panel_state & Panel_map_captured) {
+                Markers_redraw();
+                Panel_enable(22);
+            }
         }
         return 0;
     case Id_quit:

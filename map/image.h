@@ -3,6 +3,7 @@
 // shown in the main window. A colour keeps red in the lowest byte, green in
 // the next and blue in the third, as the platform's colour values do.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

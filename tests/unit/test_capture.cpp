@@ -1,0 +1,92 @@
+// The right-drag capture tool against the scripted fake: the rubber band, the
+// release point handed to the flood, waiting after a refused start, and the
+// window fitted to the captured map.
+#include <gtest/gtest.h>
+
+#include "app/panel.h"
+#include "app/shell.h"
+#include "map/capture.h"
+#include "map/pixel_check.h"
+#include "markers/base_data.h"
+#include "platform/fake/fake_platform.h"
+#include "temp_folder.h"
+
+namespace {
+
+// A screen of grey blocks between white streets every 12 pixels, with an
+// evacuation-coloured pixel on a street so that a start near it is valid.
+void Draw_street_map(Image& screen, int w, int h) {
+    screen = Image(400, 300, Rgb(0, 0, 0));
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            bool inside = x >= 20 && y >= 20 && x < 20 + w && y < 20 + h;
+            bool street = x % 12 == 0 || y % 12 == 0;
+            screen.set(x, y, !inside ? Rgb(0, 0, 0) : street ? Colour_white : Rgb(200, 180, 160));
+        }
+    screen.set(61, 60, Colour_evac);
+}
+
+struct Capture_test : ::testing::Test {
+    Fake_scope scope;
+    Fake_platform& fake = scope.fake;
+    Temp_folder folder;
+    void SetUp() override {
+        Exe_folder = folder.str();
+        Shell_start();
+        Panel_state = Panel_ready;
+        std::lock_guard lock(Markers_lock);
+        Base_data = Base_record{};
+    }
+};
+
+TEST_F(Capture_test, DragFollowsTheCursorAndFloodsFromTheReleasePoint) {
+    Draw_street_map(fake.screen, 200, 150);
+    fake.Input_at(200, {50, 50}, Fake_right);
+    fake.Input_at(300, {70, 57}, Fake_right);
+    fake.Input_at(400, {61, 61}, Fake_right);
+    fake.Input_at(500, {61, 61}, 0);  // released: start cell (60, 60), on a street
+    Map_capture();
+    // Two moves draw two pairs (erase, draw); the release erases once more.
+    EXPECT_EQ(fake.xor_lines, 5);
+    EXPECT_TRUE(Panel_state & Panel_map_captured);
+    const Rect32 r = Base_data.Map_rect;
+    EXPECT_GT(r.right, r.left);
+    EXPECT_EQ(fake.fitted, (Point{r.right - r.left, r.bottom - r.top}));
+    EXPECT_TRUE(fake.enabled.at(Id_evac));
+    EXPECT_EQ(Stop_request.load(), 0);
+    EXPECT_TRUE(std::filesystem::exists(folder.path / "tst.bmp"));
+}
+
+TEST_F(Capture_test, RefusedStartWaitsForTheNextDrag) {
+    Draw_street_map(fake.screen, 200, 150);
+    // First release inside a block (not white): the question, Yes, and wait.
+    fake.Input_at(200, {31, 31}, Fake_right);
+    fake.Input_at(300, {31, 31}, 0);
+    fake.Input_at(1000, {61, 61}, Fake_right);
+    fake.Input_at(1100, {61, 61}, 0);
+    Map_capture();
+    ASSERT_GE(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, "[0] ERR 道路ではありません（白色でない）。いいえで終了");
+    EXPECT_TRUE(Panel_state & Panel_map_captured);
+    // A click without movement draws only the release's zero-length line,
+    // which leaves the screen as it was.
+    EXPECT_EQ(fake.xor_lines, 2);
+}
+
+TEST_F(Capture_test, NoAnswerToTheQuestionEndsTheProcess) {
+    Draw_street_map(fake.screen, 200, 150);
+    fake.box_answers = {Answer_no};
+    fake.Input_at(200, {31, 31}, Fake_right);
+    fake.Input_at(300, {31, 31}, 0);
+    EXPECT_THROW(Map_capture(), Fake_exit);
+}
+
+TEST_F(Capture_test, StopRequestEndsTheToolWithoutAMap) {
+    Stop_request = 1;
+    Map_capture();
+    EXPECT_FALSE(Panel_state & Panel_map_captured);
+    EXPECT_EQ(Stop_request.load(), 0);
+    EXPECT_EQ(fake.fitted, (Point{0, 0}));
+}
+
+}  // namespace

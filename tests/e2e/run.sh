@@ -6,6 +6,7 @@
 #   tests/e2e/run.sh WIN_BUILD OUT [scenario...]
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
 WIN_BUILD=$(cd "$1" && pwd)
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
@@ -18,7 +19,7 @@ done
 e2e_display
 e2e_prefix
 if [ $# -eq 0 ]; then
-    set -- shell_scenarios
+    set -- shell_scenarios capture_scenarios
 fi
 for s in "$@"; do "$s"; done
 e2e_finish

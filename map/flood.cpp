@@ -83,8 +83,10 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     // Record 0 is the start cell. Its visit bit stays clear: it is painted
     // when processed, so the first neighbour that looks back at it reads the
     // paint, counts it as an obstacle and sets the bit.
-    queue[0].x = uint16_t(start.x);
-    queue[0].y = uint16_t(start.y);
+    // A start beyond the 16-bit range is kept out of range rather than
+    // wrapped onto some unrelated pixel; it is never processed.
+    queue[0].x = uint16_t(std::min(start.x, 65535));
+    queue[0].y = uint16_t(std::min(start.y, 65535));
     queue[0].parent = -1;
     int32_t count = 1;  // Rec_count, kept local while the fill runs
     int32_t obstacles = 0;

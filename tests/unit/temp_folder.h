@@ -1,0 +1,24 @@
+// A fresh, empty folder under the system's temporary folder, removed with
+// everything in it when the object goes away.
+#pragma once
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+struct Temp_folder {
+    std::filesystem::path path;
+    Temp_folder() {
+        static std::atomic<int> serial{0};
+        path = std::filesystem::temp_directory_path() /
+               ("tovi-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~Temp_folder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string str() const { return path.string(); }
+    std::string file(const std::string& name) const { return (path / name).string(); }
+};

@@ -149,7 +149,10 @@ struct Flood_test : ::testing::Test {
         Shown_map = Image();
         Images_loaded = 0;
     }
-    void TearDown() override { Stop_request = 0; }
+    void TearDown() override {
+        Stop_request = 0;
+        Aerial_mode = 0;
+    }
     bool Nothing_captured() {
         std::lock_guard lock(Markers_lock);
         return Panel_state == 0 && Base_data.Map_rect.left == 1 && Base_data.Map_rect.bottom == 4 &&

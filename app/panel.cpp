@@ -7,7 +7,9 @@
 #include "map/capture.h"
 #include "markers/base_data.h"
 #include "markers/markers.h"
+#include "markers/tools.h"
 #include "platform/platform.h"
+#include "route/wave.h"
 
 std::atomic<uint32_t> Panel_state{0};
 std::atomic<int> Route_busy{0};
@@ -116,10 +118,49 @@ int Panel_command(int id) {
                 Markers_redraw();
                 Panel_enable(22);
             }
+        } else if (Evac_full() == 0) {
+            Markers_snapshot(0);
+            Evac_tool_start();
+            Panel_enable(11);
         }
+        return 0;
+    case Id_cong:
+        Markers_snapshot(0);
+        Cong_tool_start();
+        Panel_enable(11);
+        return 0;
+    case Id_nopass:
+        Markers_snapshot(0);
+        Nopass_tool_start();
+        Panel_enable(11);
+        return 0;
+    case Id_delete:
+        Markers_snapshot(0);
+        Delete_tool_start();
+        Panel_enable(11);
+        return 0;
+    case Id_save:
+        Tool_stop();
+        return 0;
+    case Id_load:
+        Tool_stop();
         return 0;
     case Id_quit:
         Exit_now(1);
+    case Id_route_build: {
+        Map_restore();
+        Plat().Set_main_caption(Text_route_building);
+        if (Route_busy) return 0;
+        Route_busy = 1;
+        Panel_enable(10);
+        const int32_t built = Route_build();
+        Panel_enable(11);
+        // A wave that did not complete left the route before in place, which
+        // no longer matches what the user asked for: building stays offered.
+        Route_stale(built == 0 ? 0 : 1);
+        Route_busy = 0;
+        return 0;
+    }
     case Id_scale_100:
     case Id_scale_200:
         Plat().Check_control(Id_scale_100, false);

@@ -9,6 +9,7 @@
 #include "markers/markers.h"
 #include "markers/tools.h"
 #include "platform/platform.h"
+#include "route/wave.h"
 
 std::atomic<uint32_t> Panel_state{0};
 std::atomic<int> Route_busy{0};
@@ -146,6 +147,20 @@ int Panel_command(int id) {
         return 0;
     case Id_quit:
         Exit_now(1);
+    case Id_route_build: {
+        Map_restore();
+        Plat().Set_main_caption(Text_route_building);
+        if (Route_busy) return 0;
+        Route_busy = 1;
+        Panel_enable(10);
+        const int32_t built = Route_build();
+        Panel_enable(11);
+        // A wave that ended early leaves the route before in place; the
+        // build button stays offered so that the user can try again.
+        Route_stale(built == 0 ? 0 : 1);
+        Route_busy = 0;
+        return 0;
+    }
     case Id_scale_100:
     case Id_scale_200:
         Plat().Check_control(Id_scale_100, false);

@@ -1,0 +1,192 @@
+// The route wave on its worst case, and the same search by scikit-image.
+//
+// The worst case is the work captured from the street-grid map released at
+// (801, 601): white streets everywhere, about 1.59 million nodes with two
+// evacuation places at client (400, 300) and (1200, 900), a congestion point
+// at (800, 600) and a no-passage point at (600, 800). Each run starts from
+// the same shown map, copied outside the timing.
+//
+// The comparison writes the same grid (road 1, congestion 10, everything the
+// wave never expands skipped) with the same starts for bench/mcp_compare.py,
+// which times MCP_Geometric's search alone; the ratio is its time over the
+// wave's mean time. It needs python3 with scikit-image (Debian's
+// python3-skimage); without it that run is skipped.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "map/flood.h"
+#include "map/grid.h"
+#include "map/picture_file.h"
+#include "map/pixel_check.h"
+#include "markers/base_data.h"
+#include "markers/markers.h"
+#include "route/route_trace.h"
+#include "route/wave.h"
+
+namespace {
+
+struct Worst_case {
+    bool ok = false;
+    std::string why;
+    Image shown;  // the map picture with its markers, as Map_restore leaves it
+    Point place[2] = {{400, 300}, {1200, 900}};
+};
+
+Worst_case Make_worst_case() {
+    Worst_case wc;
+    Image screen;
+    const std::string path = std::string(TOVI_SOURCE_DIR) + "/resources/maps/street-grid-1600x1200.png";
+    if (!Picture_read(path, screen, wc.why)) {
+        wc.why = path + ": " + wc.why;
+        return wc;
+    }
+    Image painted = screen;
+    const Flood_result flood = Flood_fill(painted, 801, 601);
+    if (flood.status != Flood_completed) {
+        wc.why = "the capture's flood did not complete";
+        return wc;
+    }
+    // The map picture is the flood's box cut from the screen, as tst.bmp is.
+    const Rect32 box = flood.box;
+    Image map(box.right - box.left, box.bottom - box.top);
+    for (int32_t y = 0; y < map.h; ++y)
+        for (int32_t x = 0; x < map.w; ++x) map.set(x, y, screen.get(box.left + x, box.top + y));
+
+    Base_record sets{};
+    sets.Evac_n = 2;
+    for (int i = 0; i < 2; ++i) {
+        sets.Evac_x[i] = wc.place[i].x;
+        sets.Evac_y[i] = wc.place[i].y;
+    }
+    sets.Cong_n = 1;
+    sets.Cong_x[0] = 800;
+    sets.Cong_y[0] = 600;
+    sets.Nopass_n = 1;
+    sets.Nopass_x[0] = 600;
+    sets.Nopass_y[0] = 800;
+    wc.shown = map;
+    Markers_paint(wc.shown, sets);
+    wc.ok = true;
+    return wc;
+}
+
+const Worst_case& Worst() {
+    static const Worst_case wc = Make_worst_case();
+    return wc;
+}
+
+double Wave_mean_seconds = 0;  // of the last wave run, for the ratio
+
+void BM_Route_wave_worst_case(benchmark::State& state) {
+    const Worst_case& wc = Worst();
+    if (!wc.ok) {
+        state.SkipWithError(wc.why.c_str());
+        return;
+    }
+    Image work;
+    Wave_result r{};
+    double total = 0;
+    int64_t runs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        work = wc.shown;
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        r = Wave_run(work, wc.shown.w, wc.shown.h, 2, wc.place[0].x, wc.place[0].y, wc.place[1].x, wc.place[1].y);
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++runs;
+    }
+    if (r.status != Wave_completed) state.SkipWithError("the wave did not complete");
+    Wave_mean_seconds = runs ? total / double(runs) : 0;
+    state.counters["nodes"] = double(r.nodes);
+    state.counters["highest_cost"] = double(r.highest_cost);
+}
+BENCHMARK(BM_Route_wave_worst_case)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The index the display looks the cursor up in, over the route just built.
+void BM_Route_index_build_worst_case(benchmark::State& state) {
+    const int32_t count = Rec_count.load();
+    if (!Worst().ok || count <= 0) {
+        state.SkipWithError("no route built");
+        return;
+    }
+    for (auto _ : state) Route_index_build(count);
+    state.counters["nodes"] = double(count);
+}
+BENCHMARK(BM_Route_index_build_worst_case)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+std::string Python() {
+    if (const char* p = std::getenv("TOVI_PYTHON")) return p;
+    // Debian's own interpreter carries python3-skimage; a python3 earlier in
+    // PATH (a virtual environment, pyenv) may not.
+    if (std::filesystem::exists("/usr/bin/python3")) return "/usr/bin/python3";
+    return "python3";
+}
+
+// The wave's grid for MCP: the classification of the shown map before the
+// wave, and only the pixels the wave can reach (expanded or one step beyond).
+bool Write_costs(const Image& shown, const std::string& path) {
+    std::vector<double> costs(shown.px.size(), -1.0);
+    for (int32_t y = Wave_margin - 1; y <= shown.h - Wave_margin + 1 && y < shown.h; ++y) {
+        for (int32_t x = Wave_margin - 1; x <= shown.w - Wave_margin + 1 && x < shown.w; ++x) {
+            const uint8_t code = Pixel_code(shown.get(x, y));
+            if (code & Code_road) costs[size_t(y) * size_t(shown.w) + size_t(x)] = (code & Code_congestion) ? 10.0 : 1.0;
+        }
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(costs.data()), std::streamsize(costs.size() * sizeof(double)));
+    return bool(out);
+}
+
+void BM_skimage_MCP_Geometric_worst_case(benchmark::State& state) {
+    const Worst_case& wc = Worst();
+    if (!wc.ok || Wave_mean_seconds <= 0) {
+        state.SkipWithError("no wave figure to compare with");
+        return;
+    }
+    const std::string grid =
+        (std::filesystem::temp_directory_path() / ("tovi-mcp-" + std::to_string(getpid()) + ".f64")).string();
+    const std::string result = grid + ".txt";
+    if (!Write_costs(wc.shown, grid)) {
+        state.SkipWithError("cannot write the cost grid");
+        return;
+    }
+    char args[160];
+    std::snprintf(args, sizeof args, " %d %d %d %d %d %d", wc.shown.w, wc.shown.h, wc.place[0].x, wc.place[0].y,
+                  wc.place[1].x, wc.place[1].y);
+    const std::string command = Python() + " " + TOVI_SOURCE_DIR + "/bench/mcp_compare.py " + grid + args + " > " +
+                                result;
+    double seconds = 0;
+    long reached = 0;
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("mcp_compare.py failed (is python3-skimage installed?)");
+            break;
+        }
+        std::ifstream in(result);
+        std::string word;
+        while (in >> word) {
+            if (word == "seconds") in >> seconds;
+            else if (word == "reached") in >> reached;
+        }
+        state.SetIterationTime(seconds);
+    }
+    std::filesystem::remove(grid);
+    std::filesystem::remove(result);
+    if (seconds <= 0) return;
+    state.counters["reached"] = double(reached);
+    state.counters["tovi_ms"] = Wave_mean_seconds * 1000.0;
+    state.counters["ratio"] = seconds / Wave_mean_seconds;
+    std::printf("MCP_Geometric search %.1f ms, Tovi route wave %.1f ms: Tovi is %.1f times faster\n",
+                seconds * 1000.0, Wave_mean_seconds * 1000.0, seconds / Wave_mean_seconds);
+}
+BENCHMARK(BM_skimage_MCP_Geometric_worst_case)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+}  // namespace

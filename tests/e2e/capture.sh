@@ -12,7 +12,7 @@ capture_prepare_map() {
 }
 
 show_map() {
-    (cd "$OUT/app" && wine mapview.exe map.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Kyoto map" >/dev/null 2>&1 &)
+    (cd "$OUT/app" && exec wine mapview.exe map.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Kyoto map") >/dev/null 2>&1 &
     for _ in $(seq 50); do winctl find "Kyoto map" >/dev/null && break; sleep 0.2; done
 }
 
@@ -102,4 +102,53 @@ capture_refused_start() {
 capture_scenarios() {
     capture_street
     capture_refused_start
+    capture_aerial
+}
+
+# Aerial-photo mode: Shift held on "ﾏｯﾌﾟ初期設定", the question box, and a second
+# picture of the same rectangle taken after the map switched to its aerial view.
+capture_aerial() {
+    scenario capture-aerial
+    capture_prepare_map
+    rm -f "$OUT/app/tst1.bmp"
+    # The "aerial view": the same map in other colours, shown when asked for.
+    convert "$OUT/app/map.png" -negate PNG24:"$OUT/app/aerial.png"
+    show_map
+    start_tovi || return
+    # Shift through the X server: Wine's key state follows real keyboard events.
+    local button
+    button=$(ctl_centre 1)
+    winctl move $button
+    xdotool keydown Shift_L
+    sleep 0.2
+    winctl click $button
+    sleep 0.2
+    xdotool keyup Shift_L
+    sleep 0.3
+    winctl drag 1180 520 $CAPTURE_RELEASE right
+    local q=""
+    for _ in $(seq 100); do q=$(winctl dlg 30003); [ -n "$q" ] && break; sleep 0.2; done
+    check_eq "the question box shows its text" "$(winctl_field text <<<"$q")" \
+        "航空写真との合成は、地図の右上の航空写真のボタンを押して、画面が航空写真に変わったらＹＥＳを押す。"
+    check_eq "the question box stands at (0, 0), topmost" \
+        "$(winctl_field rect <<<"$q" | cut -d' ' -f1,2) $(winctl_field topmost <<<"$q")" "0 0 1"
+    shot capture-aerial-question
+    (cd "$OUT/app" && exec wine mapview.exe aerial.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Aerial") >/dev/null 2>&1 &
+    for _ in $(seq 50); do winctl find "Aerial" >/dev/null && break; sleep 0.2; done
+    sleep 0.5
+    local yes
+    yes=$(winctl dlg 30001 | winctl_field ctlrect)
+    [ -n "$yes" ] || { stop_all; return; }
+    set -- $yes
+    winctl click $(($1 + $3 / 2)) $(($2 + $4 / 2))
+    wait_fitted
+    sleep 0.5
+    set -- $(map_rect)
+    local w=$(($3 - $1)) h=$(($4 - $2))
+    convert "$OUT/app/aerial.png" -crop "${w}x${h}+$(($1 - CAPTURE_MAP_X))+$(($2 - CAPTURE_MAP_Y))" +repage \
+        PNG24:"$OUT/expected-aerial.png"
+    check "tst1.bmp was written" test -s "$OUT/app/tst1.bmp"
+    check_eq "tst1.bmp is the same rectangle of the aerial view" \
+        "$(compare -metric AE "$OUT/app/tst1.bmp" "$OUT/expected-aerial.png" null: 2>&1)" "0"
+    stop_all
 }

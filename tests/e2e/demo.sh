@@ -3,7 +3,7 @@
 
 demo_run() {
     cp "$ROOT/resources/maps/kyoto-1024x768.png" "$OUT/app/map.png"
-    (cd "$OUT/app" && wine mapview.exe map.png 720 140 "Kyoto map" >/dev/null 2>&1 &)
+    (cd "$OUT/app" && exec wine mapview.exe map.png 720 140 "Kyoto map") >/dev/null 2>&1 &
     sleep 1
     scenario demo
     start_tovi || return

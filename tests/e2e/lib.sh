@@ -64,7 +64,7 @@ start_tovi() {
     E2E_TOVI_N=$((E2E_TOVI_N + 1))
     local n=$E2E_TOVI_N
     rm -f "$OUT/exit.$n"
-    ( cd "$OUT/app" && wine tovi.exe >/dev/null 2>&1; echo $? > "$OUT/exit.$n" ) &
+    ( cd "$OUT/app" && wine tovi.exe; echo $? > "$OUT/exit.$n" ) >/dev/null 2>&1 &
     local want=${1:-1}
     for _ in $(seq 100); do
         [ "$(winctl count-main)" -ge "$want" ] 2>/dev/null && winctl panel >/dev/null && { sleep 0.5; return 0; }

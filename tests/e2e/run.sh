@@ -16,11 +16,15 @@ for part in "$HERE"/[a-z]*.sh; do
     case $(basename "$part") in lib.sh | run.sh | demo.sh) ;; *) source "$part" ;; esac
 done
 
+# Whatever happens in a scenario, the windows and the display go away and the
+# counts are printed.
+trap 'E2E_FAILED=$((E2E_FAILED + 1)); e2e_log "  FAIL $E2E_SCENARIO: aborted"; e2e_finish' EXIT
 e2e_display
 e2e_prefix
 if [ $# -eq 0 ]; then
     set -- shell_scenarios capture_scenarios
 fi
 for s in "$@"; do "$s"; done
+trap - EXIT
 e2e_finish
 [ "$E2E_FAILED" -eq 0 ]

@@ -15,6 +15,7 @@
 //   winctl close panel|main|CAPTION           click the window's close box
 //   winctl count-main                         how many main windows of the program exist
 //   winctl classes                            the class names of the main windows
+//   winctl dlg ID                             the top-level dialog holding control ID: rect, that control's text
 //   winctl owned                              rects of the visible windows owned by the main window
 #include <windows.h>
 
@@ -124,6 +125,32 @@ int wmain(int argc, wchar_t** wargv) {
         Sleep(DWORD(hold));
         Button(right, false);
         Sleep(30);
+        return 0;
+    }
+    if (cmd == "dlg" && argc >= 3) {
+        struct Ctx {
+            int id;
+            HWND found;
+        } ctx{int(arg(2)), nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* c = reinterpret_cast<Ctx*>(p);
+                if (IsWindowVisible(w) && GetDlgItem(w, c->id)) {
+                    c->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            LPARAM(&ctx));
+        if (!ctx.found) return 1;
+        RECT r{};
+        GetWindowRect(ctx.found, &r);
+        Print_rect("rect", r);
+        std::printf("text %s\n", Caption(GetDlgItem(ctx.found, ctx.id)).c_str());
+        RECT c{};
+        GetWindowRect(GetDlgItem(ctx.found, ctx.id), &c);
+        Print_rect("ctlrect", c);
+        std::printf("topmost %d\n", (GetWindowLongW(ctx.found, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
         return 0;
     }
     if (cmd == "press" && argc >= 5) {

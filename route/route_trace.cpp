@@ -17,11 +17,10 @@ namespace {
 std::vector<int32_t> Index_first[2];      // per pixel x + y * Grid_w_fixed; -1 = no node
 std::vector<int32_t> Index_outside[2];    // nodes off the grid, in increasing order
 int32_t Index_count = -1;                 // nodes indexed; -1 = no index
-const Wave_rec* Index_tables = nullptr;   // the first table the index was built over
 
 int32_t Clamp_count(int32_t count) { return std::clamp(count, 0, Grid_ready ? Grid_cells : 0); }
 
-bool Index_current() { return Index_count >= 0 && Index_tables == Wave_queue[0]; }
+bool Index_current() { return Index_count >= 0; }
 
 void Index_build_locked(int32_t count) {
     count = Clamp_count(count);
@@ -40,7 +39,6 @@ void Index_build_locked(int32_t count) {
         }
     }
     Index_count = count;
-    Index_tables = Wave_queue[0];
 }
 
 }  // namespace
@@ -52,9 +50,10 @@ void Route_index_build(int32_t count) {
 
 void Route_index_drop() {
     std::lock_guard lock(Route_lock);
-    Index_count = -1;
-    Index_tables = nullptr;
+    Route_index_forget();
 }
+
+void Route_index_forget() { Index_count = -1; }
 
 int32_t Route_index_count() {
     std::lock_guard lock(Route_lock);

@@ -24,8 +24,11 @@ extern std::mutex Route_lock;
 // Builds the index over nodes 0 to count - 1 of the grid tables (count is
 // kept within 0 and Grid_w x Grid_h). Takes Route_lock.
 void Route_index_build(int32_t count);
-// Forgets the index, for whoever replaces the tables. Takes Route_lock.
+// Forgets the index, for whoever replaces or refills the tables (the wave,
+// a load, a flood). Route_index_drop takes Route_lock; Route_index_forget is
+// for a caller that holds it already.
 void Route_index_drop();
+void Route_index_forget();
 // The node count the index was built for; -1 when there is none.
 int32_t Route_index_count();
 

@@ -293,6 +293,7 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
             std::swap(Rec_kind, Spare_kind);
             std::swap(Cell_map, Spare_cells);
             Rec_count.store(count);
+            Route_index_forget();
         }
         std::lock_guard lock(Markers_lock);
         Base_data.Road_rec_total = count;

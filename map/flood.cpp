@@ -191,23 +191,36 @@ int32_t Maze_map(int32_t x, int32_t y) {
     const Flood_progress progress{Show_progress, &shown};
     const Flood_result r = Flood_fill(painted, x, y, &progress);
     const Rect32& box = r.box;
+    Rect32 part{0, 0, 0, 0};
     if (box.right >= box.left && box.bottom >= box.top) {
-        const Rect32 part = Painted_part(painted, box.left, box.top, box.right, box.bottom);
+        part = Painted_part(painted, box.left, box.top, box.right, box.bottom);
         Plat().Screen_show(painted, part.left, part.top, part.right - part.left, part.bottom - part.top);
     }
+    // The paint was only a picture of the progress: put the screen back as the
+    // map showed it, so the user's map is left unmarked and a next drag finds
+    // its white roads again.
+    auto restore_screen = [&] {
+        if (part.right > part.left && part.bottom > part.top)
+            Plat().Screen_show(captured, part.left, part.top, part.right - part.left, part.bottom - part.top);
+    };
 
     switch (r.status) {
-    case Flood_no_evac: Error_box(No_evac_text); return 1;
+    case Flood_no_evac:
+        Error_box(No_evac_text);
+        restore_screen();
+        return 1;
     case Flood_stopped:
-    case Flood_too_open: return 1;
+    case Flood_too_open: restore_screen(); return 1;
     case Flood_completed: break;
     }
     // A start at the very edge, or a road of one row or one column, gives no
     // picture to cut: refuse it rather than capture an empty map.
     if (box.right <= box.left || box.bottom <= box.top) {
         Error_box(Empty_map_text);
+        restore_screen();
         return 1;
     }
+    restore_screen();
 
     {
         std::lock_guard lock(Markers_lock);

@@ -104,8 +104,13 @@ int Cli_main(const std::vector<std::string>& args) {
     return 2;
 }
 
+#ifndef _WIN32
+// On Windows the entry point is platform/win32/cli/, which reads the
+// command line as wide text so that any path works.
 int main(int argc, char** argv) {
     const int code = Cli_main(std::vector<std::string>(argv + 1, argv + argc));
     std::fflush(stdout);
     return code;
 }
+#endif
+

@@ -12,5 +12,12 @@ extern std::atomic<HWND> Panel_wnd;  // stored by the panel procedure on every m
 // Brings a window to the foreground past the window manager's foreground lock.
 void Force_foreground(HWND wnd);
 
+// Calls that other threads make on the control panel's or the main window's
+// controls are posted to the window's own thread as this message, so a
+// thread that waits for a tool to end never waits on that tool's calls.
+constexpr UINT Wm_window_call = WM_APP + 1;
+// Runs a posted call; the window procedures pass the message's lParam.
+void Run_window_call(LPARAM call);
+
 // Installs the Win32 implementation of the platform seam.
 void Win32_platform_install();

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <rpc.h>
+#include <timeapi.h>
 
 #include <string>
 #include <thread>
@@ -111,7 +112,7 @@ void About_box() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(110), Main_wnd
 
 // ---- Control panel (dialog 107) ----
 
-INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     Panel_wnd = dlg;
     switch (msg) {
     case WM_SETCURSOR:
@@ -123,6 +124,9 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
         return TRUE;
     case WM_CLOSE:
         Exit_now(1);
+    case Wm_window_call:
+        Run_window_call(lparam);
+        return TRUE;
     case WM_COMMAND:
         if (HIWORD(wparam) != BN_CLICKED) return FALSE;
         if (LOWORD(wparam) == Id_about) {
@@ -167,6 +171,9 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_KEYDOWN:
         if (wparam == VK_SPACE) Space_request = 1;
         break;
+    case Wm_window_call:
+        Run_window_call(lparam);
+        return 0;
     case WM_CLOSE:
     case WM_DESTROY:
         Exit_now(1);
@@ -215,6 +222,9 @@ void Force_foreground(HWND wnd) { Force_foreground_impl(wnd); }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     App_instance = instance;
+    // Polling tools pause a millisecond between polls; with the default
+    // timer a pause lasts up to 16 ms and a short click could slip between.
+    timeBeginPeriod(1);
     Win32_platform_install();
     if (!Register_main_class()) return 0;
     if (!Create_main_window()) {

@@ -4,6 +4,7 @@
 #include <shellscalingapi.h>
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "platform/platform.h"
@@ -80,6 +81,18 @@ void Item_list_free(LPITEMIDLIST list) {
     }
 }
 
+// Runs f on the thread of the window: at once when that is this thread,
+// otherwise posted, in order, to be run by the window's own message loop.
+void On_window_thread(HWND wnd, std::function<void()> f) {
+    if (!wnd) return;
+    if (GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) {
+        f();
+        return;
+    }
+    auto* call = new std::function<void()>(std::move(f));
+    if (!PostMessageW(wnd, Wm_window_call, 0, LPARAM(call))) delete call;
+}
+
 // Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
 inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
@@ -141,16 +154,27 @@ struct Win32_platform final : Platform {
         return Question_answer;
     }
 
-    void Set_main_caption(const std::string& text) override { SetWindowTextW(Main_wnd.load(), Wide(text).c_str()); }
-    void Set_panel_caption(const std::string& text) override { SetWindowTextW(Panel_wnd.load(), Wide(text).c_str()); }
+    void Set_main_caption(const std::string& text) override {
+        HWND main = Main_wnd.load();
+        On_window_thread(main, [main, w = Wide(text)] { SetWindowTextW(main, w.c_str()); });
+    }
+    void Set_panel_caption(const std::string& text) override {
+        HWND panel = Panel_wnd.load();
+        On_window_thread(panel, [panel, w = Wide(text)] { SetWindowTextW(panel, w.c_str()); });
+    }
     void Set_control_text(int id, const std::string& text) override {
-        SetDlgItemTextW(Panel_wnd.load(), id, Wide(text).c_str());
+        HWND panel = Panel_wnd.load();
+        On_window_thread(panel, [panel, id, w = Wide(text)] { SetDlgItemTextW(panel, id, w.c_str()); });
     }
     void Enable_control(int id, bool enable) override {
-        EnableWindow(GetDlgItem(Panel_wnd.load(), id), enable ? TRUE : FALSE);
+        HWND panel = Panel_wnd.load();
+        On_window_thread(panel, [panel, id, enable] { EnableWindow(GetDlgItem(panel, id), enable ? TRUE : FALSE); });
     }
     void Check_control(int id, bool check) override {
-        CheckDlgButton(Panel_wnd.load(), id, check ? BST_CHECKED : BST_UNCHECKED);
+        HWND panel = Panel_wnd.load();
+        On_window_thread(panel, [panel, id, check] {
+            CheckDlgButton(panel, id, check ? BST_CHECKED : BST_UNCHECKED);
+        });
     }
 
     bool Pick_folder(int owner, bool new_style, const std::string& initial, std::string& out) override {
@@ -287,3 +311,9 @@ Win32_platform The_platform;
 }  // namespace
 
 void Win32_platform_install() { Plat_install(&The_platform); }
+
+void Run_window_call(LPARAM call) {
+    auto* f = reinterpret_cast<std::function<void()>*>(call);
+    (*f)();
+    delete f;
+}

@@ -88,10 +88,11 @@ capture_refused_start() {
     # Map pixel (500, 409) is a brown building edge, not white.
     winctl drag 1180 520 1221 550 right
     local box=""
-    for _ in $(seq 50); do box=$(xdotool search --name '^確認$' 2>/dev/null | head -1); [ -n "$box" ] && break; sleep 0.2; done
+    for _ in $(seq 50); do box=$(winctl find 確認); [ -n "$box" ] && break; sleep 0.2; done
     check "a start off the white road asks the question" test -n "$box"
+    check_eq "the question's text" "$(winctl box-text 確認)" "[0] ERR 道路ではありません（白色でない）。いいえで終了"
     shot capture-refused-question
-    [ -n "$box" ] && xdotool key --window "$box" Return
+    winctl box-click 確認 6  # Yes
     sleep 0.5
     check_eq "Yes keeps Tovi running" "$(winctl count-main)" "1"
     winctl drag 1180 520 $CAPTURE_RELEASE right

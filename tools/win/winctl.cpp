@@ -16,6 +16,8 @@
 //   winctl count-main                         how many main windows of the program exist
 //   winctl classes                            the class names of the main windows
 //   winctl dlg ID                             the top-level dialog holding control ID: rect, that control's text
+//   winctl box-click CAPTION ID               click the button ID of the window with that caption
+//   winctl box-text CAPTION                   the message of the message box with that caption
 //   winctl owned                              rects of the visible windows owned by the main window
 #include <windows.h>
 
@@ -246,9 +248,31 @@ int wmain(int argc, wchar_t** wargv) {
         RECT r{};
         GetWindowRect(c, &r);
         std::printf("enabled %d\n", IsWindowEnabled(c) ? 1 : 0);
-        std::printf("checked %d\n", SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+        DWORD_PTR check = 0;
+        SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &check);
+        std::printf("checked %d\n", check == BST_CHECKED ? 1 : 0);
         std::printf("text %s\n", Caption(c).c_str());
         Print_rect("rect", r);
+        return 0;
+    }
+    if (cmd == "box-click" && argc >= 4) {
+        HWND w = FindWindowW(nullptr, wargv[2]);
+        HWND b = w ? GetDlgItem(w, int(arg(3))) : nullptr;
+        if (!b) return 1;
+        RECT r{};
+        GetWindowRect(b, &r);
+        Move((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        Button(false, true);
+        Sleep(60);
+        Button(false, false);
+        Sleep(30);
+        return 0;
+    }
+    if (cmd == "box-text" && argc >= 3) {
+        HWND w = FindWindowW(nullptr, wargv[2]);
+        HWND t = w ? GetDlgItem(w, 0xFFFF) : nullptr;
+        if (!t) return 1;
+        std::printf("%s\n", Caption(t).c_str());
         return 0;
     }
     if (cmd == "find" && argc >= 3) {

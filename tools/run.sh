@@ -10,17 +10,21 @@ bash "$ROOT/tools/build.sh" win
 OUT=${TOVI_DEMO_OUT:-$ROOT/out/demo}
 mkdir -p "$OUT"
 WIN_BUILD="$ROOT/build/win"
-source "$ROOT/tests/e2e/lib.sh"
-MAP="$ROOT/resources/maps/kyoto-1024x768.png"
+HERE="$ROOT/tests/e2e"
+source "$HERE/lib.sh"
+source "$HERE/capture.sh"
+source "$HERE/tools.sh"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     E2E_DISPLAY=$DISPLAY
     e2e_display
     # Keep the user's own Wine settings between runs.
     if [ ! -d "$OUT/prefix" ]; then e2e_prefix; else export WINEPREFIX="$OUT/prefix"; cp "$WIN_BUILD"/*.exe "$OUT/app/"; fi
-    cp "$MAP" "$OUT/app/map.png"
-    (cd "$OUT/app" && wine mapview.exe map.png 720 140 "Kyoto map" >/dev/null 2>&1 &)
+    capture_prepare_map
+    show_map
     echo "Tovi is starting. The map: 国土地理院 (GSI Japan) standard map."
+    echo "Press ﾏｯﾌﾟ初期設定, then right-drag and release on the white street just below the small"
+    echo "orange mark of the map (screen point 1222, 552): the road network is captured from there."
     (cd "$OUT/app" && wine tovi.exe >/dev/null 2>&1) || true
     wineserver -k >/dev/null 2>&1 || true
     exit 0

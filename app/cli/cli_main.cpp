@@ -14,6 +14,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_platform.h"
+#include "app/cli/cli_route.h"
 #include "app/shell.h"
 #include "map/flood.h"
 #include "map/grid.h"
@@ -90,6 +91,8 @@ struct Cli_command {
 
 constexpr Cli_command Commands[] = {
     {"capture", Capture_usage, Capture_command},
+    {"route", Route_usage, Route_command},
+    {"walk", Walk_usage, Walk_command},
 };
 
 }  // namespace

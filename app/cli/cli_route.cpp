@@ -1,0 +1,227 @@
+// tovi-cli route and walk.
+//
+//   tovi-cli route DIR
+//   tovi-cli walk DIR X Y [--scale 100|200]
+//
+// route: loads the work in DIR as a load would (tst.bmp, base.dat with its
+// markers, and d1.dat to d4.dat where present), restores the shown map with
+// its markers, runs "ルート作成" and, when the wave completes, writes base.dat
+// and d1.dat to d4.dat back into DIR as a save does. Prints the outcome, the
+// node count and the highest cost.
+//
+// walk: from the saved route in DIR (base.dat, d1.dat to d3.dat), the route
+// from client pixel (X, Y): the node found in each wave, the pixel count and,
+// for more than 10 pixels, the four figures as the control panel shows them.
+#include "app/cli/cli_route.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+
+#include "app/cli/cli_platform.h"
+#include "app/shell.h"
+#include "map/grid.h"
+#include "map/map_pictures.h"
+#include "map/pictures.h"
+#include "markers/base_data.h"
+#include "route/route_trace.h"
+#include "route/walk_stats.h"
+#include "route/wave.h"
+#include "storage/data_files.h"
+
+namespace {
+
+int Usage_error(const std::string& text, const char* usage) {
+    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
+    return 2;
+}
+
+int Input_error(const std::string& text) {
+    std::fprintf(stderr, "tovi-cli: %s\n", text.c_str());
+    return 2;
+}
+
+bool Parse_int(const std::string& text, int32_t& out) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+enum class Read_result { ok, missing, wrong_size };
+
+// Reads a data file into its table. With exact set, only a file of the
+// table's size is taken; otherwise, as a load does, a shorter file fills the
+// start of the table and a longer one only the table.
+Read_result Read_table(const std::string& path, void* table, size_t size, bool exact) {
+    std::ifstream in(Fs_path(path), std::ios::binary);
+    if (!in) return Read_result::missing;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0) return Read_result::missing;
+    if (exact && uint64_t(length) != size) return Read_result::wrong_size;
+    in.seekg(0, std::ios::beg);
+    const size_t take = std::min(size, size_t(length));
+    if (take && !in.read(static_cast<char*>(table), std::streamsize(take))) return Read_result::missing;
+    return Read_result::ok;
+}
+
+// base.dat into Base_data; "" or what is wrong with it.
+std::string Read_base(const std::string& dir) {
+    const std::string path = Path_join(dir, Base_file);
+    Base_record base;
+    switch (Read_table(path, &base, sizeof base, true)) {
+    case Read_result::ok: break;
+    case Read_result::missing: return path + ": cannot read the file";
+    case Read_result::wrong_size: return path + ": not a base.dat (it must be 5712 bytes)";
+    }
+    std::lock_guard lock(Markers_lock);
+    Base_data = base;
+    return "";
+}
+
+struct Table_file {
+    const char* name;
+    void* table;
+    size_t size;
+};
+
+std::vector<Table_file> Table_files() {
+    return {
+        {Queue0_file, Wave_queue[0], size_t(Wave_queue_bytes)},
+        {Queue1_file, Wave_queue[1], size_t(Wave_queue_bytes)},
+        {Kind_file, Rec_kind, size_t(Rec_kind_bytes)},
+        {Cells_file, Cell_map, size_t(Cell_map_bytes)},
+    };
+}
+
+const char* Outcome_text(Wave_status s) {
+    switch (s) {
+    case Wave_completed: return "completed";
+    case Wave_no_evac: return "wrong set points";
+    case Wave_stopped: return "stopped";
+    case Wave_cancelled: return "cancelled";
+    case Wave_too_many: return "too many nodes";
+    case Wave_node_too_high: return "node number too high";
+    case Wave_cost_too_high: return "cost too high";
+    }
+    return "?";
+}
+
+Cli_platform& Console() {
+    static Cli_platform platform;
+    Plat_install(&platform);
+    Shell_start();
+    return platform;
+}
+
+}  // namespace
+
+int Route_command(const std::vector<std::string>& args) {
+    if (args.size() != 1) return Usage_error("route takes one folder", Route_usage);
+    const std::string& dir = args[0];
+    Console();
+
+    Image map;
+    const std::string map_path = Path_join(dir, Map_picture_file);
+    const Bmp_status map_status = Bmp_read(map_path, map);
+    if (map_status != Bmp_ok) return Input_error(map_path + ": " + Bmp_status_text(map_status));
+    const std::string base_error = Read_base(dir);
+    if (!base_error.empty()) return Input_error(base_error);
+    // The tables as a load leaves them: the wave keeps the bytes it never
+    // writes, so the files written afterwards are the ones a save would write.
+    Grid_allocate();
+    for (const Table_file& t : Table_files()) Read_table(Path_join(dir, t.name), t.table, t.size, false);
+    {
+        std::lock_guard lock(Shown_lock);
+        Map_image = std::move(map);
+    }
+    Images_loaded = 1;
+
+    int32_t places;
+    {
+        std::lock_guard lock(Markers_lock);
+        places = Base_data.Evac_n;
+    }
+    Map_restore();
+    const int32_t built = Route_build();
+    if (places < 1) {
+        std::printf("route not built: no evacuation place\n");
+        return 1;
+    }
+    const Wave_result& r = Wave_last;
+    std::printf("route %s\nnodes %d\nhighest cost %d\n", Outcome_text(r.status), r.nodes, r.highest_cost);
+    if (built != 0) return 1;
+    const std::string failed = Data_save_to(dir);
+    if (!failed.empty()) {
+        std::fprintf(stderr, "tovi-cli: cannot write %s in %s\n", failed.c_str(), dir.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Walk_command(const std::vector<std::string>& args) {
+    std::vector<std::string> plain;
+    int scale = 1;  // 200 m, the program's own start value
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--scale") {
+            if (i + 1 >= args.size()) return Usage_error("--scale needs 100 or 200", Walk_usage);
+            const std::string& v = args[++i];
+            if (v == "100") scale = 0;
+            else if (v == "200") scale = 1;
+            else return Usage_error("--scale is 100 or 200", Walk_usage);
+        } else {
+            plain.push_back(args[i]);
+        }
+    }
+    if (plain.size() != 3) return Usage_error("walk takes DIR X Y", Walk_usage);
+    int32_t x = 0, y = 0;
+    if (!Parse_int(plain[1], x) || !Parse_int(plain[2], y))
+        return Usage_error("X and Y must be whole numbers", Walk_usage);
+    const std::string& dir = plain[0];
+    Console();
+    Scale_flag = scale;
+
+    const std::string base_error = Read_base(dir);
+    if (!base_error.empty()) return Input_error(base_error);
+    Grid_allocate();
+    const std::vector<Table_file> tables = Table_files();
+    for (size_t i = 0; i < 3; ++i) {  // d4.dat, the visit bits, plays no part in a route
+        const std::string path = Path_join(dir, tables[i].name);
+        switch (Read_table(path, tables[i].table, tables[i].size, true)) {
+        case Read_result::ok: break;
+        case Read_result::missing: return Input_error(path + ": cannot read the file");
+        case Read_result::wrong_size:
+            return Input_error(path + ": not a saved table (it must be " + std::to_string(tables[i].size) + " bytes)");
+        }
+    }
+    int32_t count, places;
+    {
+        std::lock_guard lock(Markers_lock);
+        count = Base_data.Road_rec_total;
+        places = Base_data.Evac_n;
+    }
+    Route_index_build(count);
+
+    Route_path path;
+    const bool found = Route_trace(x, y, places == 2, count, path);
+    auto node_line = [&](const char* wave, int32_t node) {
+        if (node >= 0) std::printf("%s wave: node %d\n", wave, node);
+        else std::printf("%s wave: none\n", wave);
+    };
+    node_line("first", path.node[0]);
+    if (places == 2) node_line("second", path.node[1]);
+    std::printf("pixels: %d\n", path.count);
+    // The panel shows the figures of its last call, made for the whole count.
+    if (path.count > Route_stats_min) {
+        const Walk_figures f = Walk_stats_texts(path.count, Scale_flag);
+        std::printf("distance: %s\nsteps: %s\nminutes: %s\ncalories: %s\n", f.distance.c_str(), f.steps.c_str(),
+                    f.minutes.c_str(), f.calories.c_str());
+    }
+    if (!found) {
+        std::fprintf(stderr, "tovi-cli: no route from (%d, %d)\n", x, y);
+        return 1;
+    }
+    return 0;
+}

@@ -10,6 +10,7 @@
 #include "markers/tools.h"
 #include "platform/platform.h"
 #include "route/wave.h"
+#include "storage/data_folder.h"
 
 std::atomic<uint32_t> Panel_state{0};
 std::atomic<int> Route_busy{0};
@@ -139,11 +140,21 @@ int Panel_command(int id) {
         Delete_tool_start();
         Panel_enable(11);
         return 0;
-    case Id_save:
+    case Id_save: {
         Tool_stop();
+        std::string folder;
+        if (Folder_pick(Owner_panel, folder, true) != 0) return 0;
+        Plat().Set_control_text(Id_save, Text_saving);
+        Save_command();
+        Plat().Set_control_text(Id_save, Text_save);
         return 0;
+    }
     case Id_load:
         Tool_stop();
+        // The loaded state (Panel_enable(2), the route state) is applied by
+        // the load thread, and only once the folder has been loaded: a cancel
+        // or a refused folder leaves the panel as it is.
+        Load_command(Owner_main);
         return 0;
     case Id_quit:
         Exit_now(1);

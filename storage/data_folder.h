@@ -1,0 +1,113 @@
+// A piece of work in a folder of its own: saving it, checking a folder, and
+// loading it back, with the folder browser that picks the folder.
+//
+// A data folder holds base.dat, d1.dat to d4.dat (storage/data_files.h) and
+// the pictures tst.bmp and tst1.bmp (map/map_pictures.h). A load checks the
+// whole folder before it replaces anything in memory, so a folder that is not
+// a whole, consistent piece of work is refused with a message and the work on
+// the screen stays exactly as it was.
+//
+// Owns: Data_folder, the load thread. Called by: the control panel's "保存"
+// and "読み込み" buttons, tovi-cli check, the fuzz target (the in-memory
+// checks) and tests.
+#pragma once
+#include <cstddef>  // image.h uses size_t
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "map/image.h"
+#include "markers/base_data.h"
+
+// The folder the user chose last with the folder browser, as the platform
+// gave it (UTF-8). Written only by Folder_pick, on the control panel's thread.
+extern std::string Data_folder;
+
+// Shows the folder browser owned by owner (Box_owner), opening on the program
+// folder; the new dialog style when new_style is true. 0 = a folder was
+// chosen: it is in out and in Data_folder. 1 = cancelled (or the choice had no
+// file-system path): nothing changes.
+int Folder_pick(int owner, std::string& out, bool new_style);
+
+// What is wrong with a folder: a line for the user, in Japanese, and the same
+// in technical English for tovi-cli check.
+struct Folder_problem {
+    std::string text;
+    std::string detail;
+};
+using Folder_problems = std::vector<Folder_problem>;
+
+// The checks on bytes in memory; each appends what it finds. Data_folder_check
+// runs them on the files; the fuzz target runs them on mutated bytes.
+// base.dat: its size, the three counts within their capacities,
+// Road_rec_total within the grid and a Map_rect that can be a picture. On
+// success (nothing appended) the record is in out.
+void Base_check(const uint8_t* data, size_t size, Base_record& out, Folder_problems& problems);
+// Records 0 to total - 1 of the tables given as d1.dat, d2.dat and d3.dat
+// bytes holding `records` records each: every parent is -1 or a lower record
+// of the same table. The bytes need no alignment.
+void Records_check(const uint8_t* d1, const uint8_t* d2, const uint8_t* d3, int64_t records, int32_t total,
+                   Folder_problems& problems);
+// A picture file's bytes (name is tst.bmp or tst1.bmp): a bitmap the reader
+// takes and, when map_rect is given, of the size of that rectangle. On
+// success the picture is in out.
+void Picture_check(const char* name, const uint8_t* data, size_t size, const Rect32* map_rect, Image& out,
+                   Folder_problems& problems);
+
+// A folder's whole content, read into buffers of its own.
+struct Folder_content {
+    Base_record base{};
+    std::unique_ptr<uint8_t[]> table[4];  // d1.dat to d4.dat, each its table's full size
+    Image map;
+    Image photo;  // empty when the folder has no tst1.bmp
+};
+
+// Every check of a load on the folder's files. Empty when the folder holds a
+// whole piece of work; its content is then in *content when one is given.
+Folder_problems Data_folder_check(const std::string& folder, Folder_content* content = nullptr);
+
+// The message a refused load shows.
+std::string Load_refused_message(const std::string& folder, const Folder_problems& problems);
+
+// Writes the work into Data_folder (to_data_folder non-zero: the five data
+// files and the pictures held in memory) or into the program folder (the five
+// data files). Every file replaces its earlier version whole or not at all.
+// 0 = all written; 1 = a file could not be written: a message naming it has
+// been shown.
+int Data_save(int to_data_folder);
+
+// "保存" after the folder was chosen: Data_save(1), and the beep only when
+// the whole save succeeded. 0 = saved.
+int Save_command();
+
+// Checks the folder and, only when it holds a whole piece of work, puts it in
+// place of the current one: markers, tables, pictures, the window's size and
+// the shown map. Otherwise shows what is wrong and changes nothing.
+// 0 = loaded, 1 = refused.
+int Data_load_from(const std::string& folder);
+int Data_load();  // from Data_folder
+
+// The load thread's body: Data_load_from(folder), then, after a successful
+// load only, the control panel's loaded state and the route state.
+void Load_thread(std::string folder);
+
+// "読み込み": asks for the folder (old dialog style), then starts the load
+// thread. 0 = a load was started; 1 = cancelled, or a load still runs.
+int Load_command(int owner);
+
+// Waits up to timeout_ms of real time for a running load thread to end;
+// true when none runs.
+bool Load_wait(int timeout_ms);
+
+// Copies one whole file; the destination is replaced whole or not at all.
+// 0 = copied, 1 = failed.
+int File_copy(const std::string& source, const std::string& destination);
+
+// Texts of the saved data.
+inline constexpr const char* Folder_title_text = "フォルダを選択してください";
+inline constexpr const char* Load_refused_text = "読み込めません";
+inline constexpr const char* Load_kept_text = "今の作業はそのままです。";
+inline constexpr const char* Load_busy_text = "読み込み中です。終わるまでお待ちください。";
+inline constexpr const char* Save_failed_text = "保存できません。次のファイルを書き込めませんでした：";
+inline constexpr const char* Folder_no_path_text = "このフォルダには保存も読み込みもできません。別のフォルダを選んでください。";

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_check.h"
 #include "app/cli/cli_platform.h"
 #include "app/cli/cli_route.h"
 #include "app/shell.h"
@@ -93,6 +94,7 @@ constexpr Cli_command Commands[] = {
     {"capture", Capture_usage, Capture_command},
     {"route", Route_usage, Route_command},
     {"walk", Walk_usage, Walk_command},
+    {"check", Check_usage, Check_command},
 };
 
 }  // namespace

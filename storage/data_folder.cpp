@@ -289,6 +289,11 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
     Folder_problems problems;
     Folder_content local;
     Folder_content& c = content ? *content : local;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(Fs_path(folder), ec)) {
+        Add(problems, "フォルダがありません。", "not a folder");
+        return problems;
+    }
     try {
         bool base_ok = false;
         {
@@ -302,7 +307,6 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         const Rect32* rect = base_ok ? &c.base.Map_rect : nullptr;
         Read_picture(folder, Map_picture_file, rect, c.map, problems);
         // The aerial picture is optional; one that is there must be whole.
-        std::error_code ec;
         if (std::filesystem::exists(Fs_path(Path_join(folder, Photo_picture_file)), ec))
             Read_picture(folder, Photo_picture_file, rect, c.photo, problems);
         // The 88 MB of tables only for a folder that is right so far: a

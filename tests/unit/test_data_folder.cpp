@@ -3,9 +3,12 @@
 // and the folder browser around them.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "app/panel.h"
 #include "app/shell.h"
@@ -349,6 +352,9 @@ TEST_F(Data_folder_test, FailedSaveNamesTheFilesAndDoesNotBeep) {
     Make_work(7, 12, 16, 8, false);
     Data_folder = dir.file("missing");
     EXPECT_EQ(Save_command(), 1);
+    EXPECT_EQ(Data_load(), 1);
+    EXPECT_NE(Last_box().find("フォルダがありません。"), std::string::npos) << Last_box();
+    EXPECT_EQ(Save_command(), 1);
     EXPECT_EQ(fake.beeps, 0);
     EXPECT_NE(Last_box().find("base.dat d1.dat d2.dat d3.dat d4.dat tst.bmp"), std::string::npos) << Last_box();
 
@@ -456,6 +462,35 @@ TEST_F(Data_folder_test, FileCopyCopiesWholeFilesAndReportsFailure) {
     EXPECT_EQ(File_copy(dir.file("none"), dir.file("c")), 1);
     EXPECT_FALSE(fs::exists(dir.file("c")));
     EXPECT_EQ(File_copy(dir.file("a"), dir.file("no/such/folder")), 1);
+}
+
+// tovi-cli check, run as its own process next to this test binary.
+TEST_F(Data_folder_test, CliCheckPrintsWhatIsWrong) {
+    const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path() / "tovi-cli";
+    if (!fs::exists(cli)) GTEST_SKIP() << "tovi-cli is not built";
+    Temp_folder out;
+    // The folder (if any) is quoted for the shell.
+    auto run = [&](const std::string& folder, std::string& err) {
+        std::string command = cli.string();
+        command.insert(0, 1, '\'');
+        command += "' check ";
+        if (!folder.empty()) command.append(1, '\'').append(folder).append(1, '\'');
+        command.append(" >/dev/null 2>").append(out.file("err"));
+        const int status = std::system(command.c_str());
+        std::stringstream text;
+        text << std::ifstream(out.file("err")).rdbuf();
+        err = text.str();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    Make_work(14, 25, 16, 8, false);
+    ASSERT_EQ(Save_command(), 0);
+    std::string err;
+    EXPECT_EQ(run(dir.str(), err), 0) << err;
+    fs::resize_file(dir.file("base.dat"), 100);
+    fs::remove(dir.file("tst.bmp"));
+    EXPECT_EQ(run(dir.str(), err), 1);
+    EXPECT_EQ(err, dir.str() + ": base.dat: 100 bytes, expected 5712\n" + dir.str() + ": tst.bmp: missing\n");
+    EXPECT_EQ(run("", err), 2);
 }
 
 }  // namespace

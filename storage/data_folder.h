@@ -55,10 +55,16 @@ void Records_check(const uint8_t* d1, const uint8_t* d2, const uint8_t* d3, int6
 void Picture_check(const char* name, const uint8_t* data, size_t size, const Rect32* map_rect, Image& out,
                    Folder_problems& problems);
 
+// A table as read from its file, before it is checked and put in place.
+struct Table_free {
+    void operator()(uint8_t* p) const;
+};
+using Table_buffer = std::unique_ptr<uint8_t[], Table_free>;
+
 // A folder's whole content, read into buffers of its own.
 struct Folder_content {
     Base_record base{};
-    std::unique_ptr<uint8_t[]> table[4];  // d1.dat to d4.dat, each its table's full size
+    Table_buffer table[4];  // d1.dat to d4.dat, each its table's full size
     Image map;
     Image photo;  // empty when the folder has no tst1.bmp
 };

@@ -4,7 +4,7 @@
 // predictable), and the worst case of 1,920,000 distinct colours. The
 // "first" runs are a single pass over a picture no earlier pass has seen.
 //
-// The street map is read from TOVI_MAPS (default /work/shared/maps); without
+// The street map is read from TOVI_MAPS (default: the repository's resources/maps); without
 // it those runs are skipped.
 #include <benchmark/benchmark.h>
 
@@ -52,7 +52,7 @@ Image All_distinct() {
 
 Image Street_map() {
     const char* folder = std::getenv("TOVI_MAPS");
-    const std::string path = std::string(folder ? folder : "/work/shared/maps") + "/kyoto-1600x1200.png";
+    const std::string path = std::string(folder ? folder : TOVI_SOURCE_DIR "/resources/maps") + "/kyoto-1600x1200.png";
     int w = 0, h = 0, n = 0;
     unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 3);
     if (!data) return Image();

@@ -164,7 +164,12 @@ struct Win32_platform final : Platform {
     }
     void Set_control_text(int id, const std::string& text) override {
         HWND panel = Panel_wnd.load();
-        On_window_thread(panel, [panel, id, w = Wide(text)] { SetDlgItemTextW(panel, id, w.c_str()); });
+        // Shown at once: the panel's own thread may go on with a long command
+        // (saving) before it paints again.
+        On_window_thread(panel, [panel, id, w = Wide(text)] {
+            SetDlgItemTextW(panel, id, w.c_str());
+            UpdateWindow(GetDlgItem(panel, id));
+        });
     }
     void Enable_control(int id, bool enable) override {
         HWND panel = Panel_wnd.load();

@@ -9,6 +9,7 @@
 #include "markers/markers.h"
 #include "markers/tools.h"
 #include "platform/platform.h"
+#include "route/display.h"
 #include "route/wave.h"
 #include "storage/data_folder.h"
 
@@ -155,6 +156,10 @@ int Panel_command(int id) {
         // the load thread, and only once the folder has been loaded: a cancel
         // or a refused folder leaves the panel as it is.
         Load_command(Owner_main);
+        return 0;
+    case Id_route_check:
+        Route_check_start();
+        Route_stale(0);
         return 0;
     case Id_quit:
         Exit_now(1);

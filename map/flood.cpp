@@ -14,6 +14,7 @@
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pixel_check.h"
+#include "route/route_trace.h"
 
 namespace {
 
@@ -190,6 +191,9 @@ int32_t Maze_map(int32_t x, int32_t y) {
     Show_state shown{Plat().Now_ms()};
     const Flood_progress progress{Show_progress, &shown};
     const Flood_result r = Flood_fill(painted, x, y, &progress);
+    // The fill has rewritten the grid tables, whatever its outcome: an index
+    // of the route they held before would point into the new records.
+    Route_index_drop();
     const Rect32& box = r.box;
     Rect32 part{0, 0, 0, 0};
     if (box.right >= box.left && box.bottom >= box.top) {

@@ -15,6 +15,7 @@
 #include "app/cli/cli.h"
 #include "app/cli/cli_check.h"
 #include "app/cli/cli_platform.h"
+#include "app/cli/cli_render.h"
 #include "app/cli/cli_route.h"
 #include "app/shell.h"
 #include "map/flood.h"
@@ -95,6 +96,7 @@ constexpr Cli_command Commands[] = {
     {"route", Route_usage, Route_command},
     {"walk", Walk_usage, Walk_command},
     {"check", Check_usage, Check_command},
+    {"render", Render_usage, Render_command},
 };
 
 }  // namespace

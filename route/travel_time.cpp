@@ -1,0 +1,59 @@
+// Walking time to safety per pixel, in one pass over the route tables.
+#include "route/travel_time.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "map/grid.h"
+#include "route/route_trace.h"
+
+void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out) {
+    out.assign(size_t(Grid_cells), 0);
+    std::lock_guard lock(Route_lock);
+    if (!Grid_ready) return;
+    const int32_t count = std::clamp(total, 0, Grid_cells);
+    const int waves = two_places ? 2 : 1;
+    // Route length of every slot of each table, as a walk in that table counts
+    // it: a sound table only ever links a node to a node of its own wave, but
+    // the display walks whatever the table holds, so every slot gets a length.
+    std::vector<int32_t> length[2];
+    for (int w = 0; w < waves; ++w) length[w].resize(size_t(count));
+    // Bit 1 << wave: the pixel's first node of that wave has been taken; the
+    // display looks a pixel up from node 0 upward, so the lowest number wins.
+    std::vector<uint8_t> taken(size_t(Grid_cells), 0);
+    for (int32_t n = 0; n < count; ++n) {
+        for (int w = 0; w < waves; ++w) {
+            const int32_t parent = Wave_queue[w][n].parent;
+            // Parents have lower numbers, so theirs is known already; any
+            // other link ends the walk, as it does in the display.
+            length[w][size_t(n)] = (parent >= 0 && parent < n) ? length[w][size_t(parent)] + 1 : 1;
+        }
+        const int w = Rec_kind[n] & 1;
+        if (w >= waves) continue;
+        const Wave_rec& r = Wave_queue[w][n];
+        if (r.x >= Grid_w_fixed || r.y >= Grid_h_fixed) continue;  // no pixel of any map picture
+        const size_t cell = size_t(r.x) + size_t(r.y) * Grid_w_fixed;
+        if (taken[cell] & (1u << w)) continue;
+        taken[cell] |= uint8_t(1u << w);
+        // The second wave's route is counted on from the first's.
+        out[cell] += length[w][size_t(n)];
+    }
+}
+
+double Travel_minutes(int32_t count, int scale_flag) {
+    // The walking figures' own arithmetic: a 32-bit product that wraps, the
+    // metres truncated toward zero, then 70 m a minute in double precision.
+    uint32_t d = uint32_t(count);
+    if (scale_flag == 0) d *= 100u;
+    else if (scale_flag == 1) d *= 200u;
+    const int32_t metres = int32_t(int32_t(d) / 100.0);
+    return metres / 70.0;
+}
+
+int32_t Travel_band(double minutes, int32_t band_minutes) {
+    if (band_minutes <= 0 || !(minutes > 0)) return 0;
+    // Metres are whole numbers, so a time on a band's edge is exact here and
+    // falls into the band above, as the figure shown ("1.00") says.
+    const double band = std::floor(minutes / band_minutes);
+    return band >= double(INT32_MAX) ? INT32_MAX : int32_t(band);
+}

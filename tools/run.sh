@@ -25,7 +25,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Tovi is starting. The map: 国土地理院 (GSI Japan) standard map."
     echo "Press ﾏｯﾌﾟ初期設定, then right-drag and release on the white street just below the small"
     echo "orange mark of the map (screen point 1222, 552): the road network is captured from there."
-    (cd "$OUT/app" && wine tovi.exe >/dev/null 2>&1) || true
+    (cd -P "$OUT/app" && wine tovi.exe >/dev/null 2>&1) || true
     wineserver -k >/dev/null 2>&1 || true
     exit 0
 fi

@@ -12,7 +12,7 @@ capture_prepare_map() {
 }
 
 show_map() {
-    (cd "$OUT/app" && exec wine mapview.exe map.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Kyoto map") >/dev/null 2>&1 &
+    (cd -P "$OUT/app" && exec wine mapview.exe map.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Kyoto map") >/dev/null 2>&1 &
     for _ in $(seq 50); do winctl find "Kyoto map" >/dev/null && break; sleep 0.2; done
 }
 
@@ -134,7 +134,7 @@ capture_aerial() {
     check_eq "the question box stands at (0, 0), topmost" \
         "$(winctl_field rect <<<"$q" | cut -d' ' -f1,2) $(winctl_field topmost <<<"$q")" "0 0 1"
     shot capture-aerial-question
-    (cd "$OUT/app" && exec wine mapview.exe aerial.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Aerial") >/dev/null 2>&1 &
+    (cd -P "$OUT/app" && exec wine mapview.exe aerial.png $CAPTURE_MAP_X $CAPTURE_MAP_Y "Aerial") >/dev/null 2>&1 &
     for _ in $(seq 50); do winctl find "Aerial" >/dev/null && break; sleep 0.2; done
     sleep 0.5
     local yes

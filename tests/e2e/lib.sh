@@ -48,7 +48,11 @@ text = """Windows Registry Editor Version 5.00
 open(sys.argv[1], "wb").write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
 PY
     wine regedit /S "$OUT/fonts.reg" >/dev/null 2>&1
-    mkdir -p "$OUT/app"
+    # The program lives in C:\tovi of the prefix, as on a user's Windows; the
+    # folder browser finds and preselects such a folder ($OUT/app links to it).
+    mkdir -p "$WINEPREFIX/drive_c/tovi"
+    rm -rf "$OUT/app"
+    ln -sfn "$WINEPREFIX/drive_c/tovi" "$OUT/app"
     cp "$WIN_BUILD"/tovi.exe "$WIN_BUILD"/winctl.exe "$WIN_BUILD"/mapview.exe "$OUT/app/"
     wineserver -w 2>/dev/null || true
 }
@@ -64,7 +68,7 @@ start_tovi() {
     E2E_TOVI_N=$((E2E_TOVI_N + 1))
     local n=$E2E_TOVI_N
     rm -f "$OUT/exit.$n"
-    ( cd "$OUT/app" && wine tovi.exe; echo $? > "$OUT/exit.$n" ) >/dev/null 2>&1 &
+    ( cd -P "$OUT/app" && wine tovi.exe; echo $? > "$OUT/exit.$n" ) >/dev/null 2>&1 &
     local want=${1:-1}
     for _ in $(seq 100); do
         [ "$(winctl count-main)" -ge "$want" ] 2>/dev/null && winctl panel >/dev/null && { sleep 0.5; return 0; }

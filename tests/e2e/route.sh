@@ -58,6 +58,64 @@ route_build() {
     stop_all
 }
 
+
+# The four figures of the panel as one line: distance steps minutes calories.
+panel_figures() {
+    echo "$(winctl ctl 1005 | winctl_field text) $(winctl ctl 1003 | winctl_field text)" \
+        "$(winctl ctl 1031 | winctl_field text) $(winctl ctl 1004 | winctl_field text)"
+}
+
+# The same figures as tovi-cli walk gives them for a client pixel of a saved work.
+walk_figures() {
+    "$TOVI_CLI" walk "$1" "$2" "$3" | awk '/^(distance|steps|minutes|calories):/ {printf "%s ", $2}' | sed 's/ $//'
+}
+
+route_display() {
+    scenario route-display
+    capture_prepare_map
+    rm -rf "$OUT/app/a-work"
+    mkdir -p "$OUT/app/a-work"
+    capture_map || { check "map captured" false; stop_all; return; }
+    mark_map
+    build_route >/dev/null
+    winctl click $(ctl_centre 7)
+    browse_pick_child 1
+    wait_saved "$OUT/app/a-work"
+    local p5x=${ROUTE_PTS[10]} p5y=${ROUTE_PTS[11]} p6x=${ROUTE_PTS[12]} p6y=${ROUTE_PTS[13]}
+    winctl click $(ctl_centre 6)
+    sleep 0.5
+    check_eq "display caption" "$(winctl main | winctl_field caption)" "終了は、マウス左クリック"
+    winctl move $((ROUTE_OX + p5x + 1)) $((ROUTE_OY + p5y))
+    winctl move $((ROUTE_OX + p5x)) $((ROUTE_OY + p5y))
+    sleep 0.5
+    shot route-display
+    local colour
+    colour=$($PIXELS pixel "$OUT/shots/route-display.png" $((ROUTE_OX + p5x)) $((ROUTE_OY + p5y)))
+    check "the route from the cursor is drawn in its wave's colour (got $colour)" \
+        test "$colour" = "0 255 255" -o "$colour" = "255 255 0"
+    if [ -x "$TOVI_CLI" ]; then
+        check_eq "panel figures equal tovi-cli walk at the cursor" "$(panel_figures)" \
+            "$(walk_figures "$OUT/app/a-work" $p5x $p5y)"
+        winctl move $((ROUTE_OX + p6x)) $((ROUTE_OY + p6y))
+        sleep 0.5
+        check_eq "moving on: the figures follow the cursor" "$(panel_figures)" \
+            "$(walk_figures "$OUT/app/a-work" $p6x $p6y)"
+    fi
+    shot route-display-moved
+    check_eq "the previous route is erased" \
+        "$($PIXELS pixel "$OUT/shots/route-display-moved.png" $((ROUTE_OX + p5x)) $((ROUTE_OY + p5y)))" "255 255 255"
+    # A left click on a reached pixel ends the display; the figures then stay.
+    local before
+    before=$(panel_figures)
+    winctl click $((ROUTE_OX + p6x)) $((ROUTE_OY + p6y))
+    sleep 0.5
+    winctl move $((ROUTE_OX + p5x)) $((ROUTE_OY + p5y))
+    sleep 0.5
+    check_eq "after a left click the display has ended" "$(panel_figures)" "$before"
+    stop_all
+}
+
 route_scenarios() {
     route_build
+    route_display
 }

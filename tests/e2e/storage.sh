@@ -66,6 +66,20 @@ storage_save_load() {
     diff=($($PIXELS check-markers "$OUT/captured-tst.bmp" "$OUT/shown-loaded.png"))
     check "the markers are back" test "${diff[0]}" -gt 20
     check_eq "painted on road pixels only" "${diff[1]}" "0"
+    if [ -x "$TOVI_CLI" ]; then
+        # The route is back too: the display shows what the saved tables give.
+        set -- $(winctl main | winctl_field client)
+        local px=${ROUTE_PTS[10]} py=${ROUTE_PTS[11]}
+        winctl click $(ctl_centre 6)
+        sleep 0.5
+        winctl move $(($1 + px + 1)) $(($2 + py))
+        winctl move $(($1 + px)) $(($2 + py))
+        sleep 0.5
+        check_eq "ルート検証 after the load shows the saved route's figures" "$(panel_figures)" \
+            "$(walk_figures "$OUT/app/a-work" "$px" "$py")"
+        winctl click $(($1 + px)) $(($2 + py))
+        sleep 0.3
+    fi
 
     # A broken folder is refused with its reason and the loaded work stays.
     cp "$OUT/app/a-work/"* "$OUT/app/b-broken/"

@@ -66,6 +66,9 @@ struct Platform {
     // image again (any thread may ask).
     virtual void Fit_main_window(int client_w, int client_h) = 0;
     virtual void Main_window_refresh() = 0;
+    // Brings the main window to the foreground with the keyboard focus, so
+    // that the Space key reaches it.
+    virtual void Main_window_to_front() = 0;
 
     // The screen.
     virtual Point Screen_size() = 0;

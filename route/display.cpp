@@ -126,6 +126,7 @@ void Maze_map_ret(int32_t two_places, int32_t origin_x, int32_t origin_y) {
     // The nodes to search: after a load the tables and their total come from
     // the data folder.
     Rec_count.store(total);
+    p.Main_window_to_front();
     p.Set_main_caption(Route_check_caption);
 
     bool quit = false;          // a press or a stop request waits for a reached pixel

@@ -1,12 +1,18 @@
 // tovi-cli: the subcommands and the process entry.
 //
 //   tovi-cli capture MAP X Y OUTDIR [--photo PHOTO]
+//   tovi-cli route DIR
+//   tovi-cli walk DIR X Y [--scale 100|200]
+//   tovi-cli check DIR
+//   tovi-cli render DIR OUT.png [--scale 100|200] [--band MINUTES]
 //
 // capture: MAP (PNG or BMP) is the screen, its top-left pixel at screen
 // (0, 0); the right button is released at (X, Y). The capture's own flood
 // runs, and what a capture writes into the program folder is written into
 // OUTDIR: tst.bmp, base.dat, d1.dat to d4.dat, and with --photo tst1.bmp cut
 // from PHOTO, which stands for the screen after switching to the aerial view.
+// The other subcommands work on a saved piece of work (see cli_route.cpp,
+// cli_check.cpp and cli_render.cpp).
 #include <charconv>
 #include <cstdio>
 #include <filesystem>

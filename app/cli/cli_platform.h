@@ -31,6 +31,7 @@ struct Cli_platform : Platform {
     void Beep() override;
     void Fit_main_window(int client_w, int client_h) override;
     void Main_window_refresh() override;
+    void Main_window_to_front() override {}
     Point Screen_size() override;
     uint32_t Screen_pixel(int32_t x, int32_t y) override;
     bool Screen_capture(int32_t w, int32_t h, Image& out) override;

@@ -168,6 +168,11 @@ void Fake_platform::Main_window_refresh() {
     ++refreshes;
 }
 
+void Fake_platform::Main_window_to_front() {
+    std::lock_guard lock(m);
+    ++fronts;
+}
+
 Point Fake_platform::Screen_size() {
     std::lock_guard lock(m);
     return {screen.w, screen.h};

@@ -58,6 +58,7 @@ struct Fake_platform : Platform {
     int beeps = 0;
     Point fitted{0, 0};
     int refreshes = 0;
+    int fronts = 0;
     int screen_shows = 0;
     int xor_lines = 0;
 
@@ -91,6 +92,7 @@ struct Fake_platform : Platform {
     void Beep() override;
     void Fit_main_window(int client_w, int client_h) override;
     void Main_window_refresh() override;
+    void Main_window_to_front() override;
     Point Screen_size() override;
     uint32_t Screen_pixel(int32_t x, int32_t y) override;
     bool Screen_capture(int32_t w, int32_t h, Image& out) override;

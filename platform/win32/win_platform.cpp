@@ -230,6 +230,12 @@ struct Win32_platform final : Platform {
 
     void Main_window_refresh() override { InvalidateRect(Main_wnd.load(), nullptr, FALSE); }
 
+    void Main_window_to_front() override {
+        HWND main = Main_wnd.load();
+        Force_foreground(main);
+        SetForegroundWindow(main);
+    }
+
     Point Screen_size() override { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
     uint32_t Screen_pixel(int32_t x, int32_t y) override {

@@ -93,6 +93,21 @@ void On_window_thread(HWND wnd, std::function<void()> f) {
     if (!PostMessageW(wnd, Wm_window_call, 0, LPARAM(call))) delete call;
 }
 
+// The outer size of a window whose client area is rc, for the window's own
+// DPI where this Windows knows per-monitor DPI (10, version 1607 on), else
+// for the system's. Looked up at run time so the program starts on older
+// Windows too.
+void Adjust_window_rect(RECT& rc, DWORD style, DWORD ex_style, HWND wnd) {
+    using Adjust_for_dpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    using Dpi_for_window = UINT(WINAPI*)(HWND);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    auto adjust = reinterpret_cast<Adjust_for_dpi>(
+        reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+    auto dpi = reinterpret_cast<Dpi_for_window>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    if (adjust && dpi) adjust(&rc, style, FALSE, ex_style, dpi(wnd));
+    else AdjustWindowRectEx(&rc, style, FALSE, ex_style);
+}
+
 // Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
 inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
@@ -210,7 +225,7 @@ struct Win32_platform final : Platform {
         DWORD style = DWORD(GetWindowLongPtrW(main, GWL_STYLE));
         DWORD ex_style = DWORD(GetWindowLongPtrW(main, GWL_EXSTYLE));
         RECT rc{0, 0, client_w, client_h};
-        AdjustWindowRectExForDpi(&rc, style, FALSE, ex_style, GetDpiForWindow(main));
+        Adjust_window_rect(rc, style, ex_style, main);
         Force_foreground(main);
         SetForegroundWindow(main);
         SetWindowPos(main, nullptr, 0, 100, rc.right - rc.left, rc.bottom - rc.top, SWP_SHOWWINDOW | SWP_NOZORDER);

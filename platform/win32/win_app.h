@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "map/image.h"
+
 extern HINSTANCE App_instance;
 extern std::atomic<HWND> Main_wnd;   // stored by the window procedure on every message
 extern std::atomic<HWND> Panel_wnd;  // stored by the panel procedure on every message
@@ -18,6 +20,10 @@ void Force_foreground(HWND wnd);
 constexpr UINT Wm_window_call = WM_APP + 1;
 // Runs a posted call; the window procedures pass the message's lParam.
 void Run_window_call(LPARAM call);
+
+// Draws the part (x, y, w, h) of a picture in the core's colours at (dx, dy)
+// of a device context; positions outside the picture draw as white.
+void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, int h);
 
 // Installs the Win32 implementation of the platform seam.
 void Win32_platform_install();

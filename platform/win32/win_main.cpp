@@ -43,24 +43,14 @@ void Force_foreground_impl(HWND wnd) {
 void Map_paint(HWND wnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
+    int32_t total;
+    {
+        std::lock_guard lock(Markers_lock);
+        total = Base_data.Road_rec_total;
+    }
     {
         std::lock_guard lock(Shown_lock);
-        if (Base_data.Road_rec_total != 0 && !Shown_map.empty()) {
-            const int w = Shown_map.w, h = Shown_map.h;
-            std::vector<uint32_t> rows(Shown_map.px.size());
-            for (size_t i = 0; i < rows.size(); ++i) {
-                uint32_t c = Shown_map.px[i];
-                rows[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-            }
-            BITMAPINFO bi{};
-            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-            bi.bmiHeader.biWidth = w;
-            bi.bmiHeader.biHeight = -h;
-            bi.bmiHeader.biPlanes = 1;
-            bi.bmiHeader.biBitCount = 32;
-            bi.bmiHeader.biCompression = BI_RGB;
-            SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS);
-        }
+        if (total != 0) Draw_image(dc, 0, 0, Shown_map, 0, 0, Shown_map.w, Shown_map.h);
     }
     EndPaint(wnd, &ps);
 }

@@ -296,19 +296,8 @@ struct Win32_platform final : Platform {
     }
 
     void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override {
-        if (w <= 0 || h <= 0 || img.empty()) return;
-        std::vector<uint32_t> rows(size_t(w) * size_t(h));
-        for (int32_t j = 0; j < h; ++j)
-            for (int32_t i = 0; i < w; ++i) rows[size_t(j) * size_t(w) + size_t(i)] = Swap_red_blue(img.get(x + i, y + j));
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         HDC screen = GetDC(nullptr);
-        SetDIBitsToDevice(screen, x, y, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS);
+        Draw_image(screen, x, y, img, x, y, w, h);
         ReleaseDC(nullptr, screen);
     }
 
@@ -337,6 +326,21 @@ Win32_platform The_platform;
 }  // namespace
 
 void Win32_platform_install() { Plat_install(&The_platform); }
+
+void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0 || img.empty()) return;
+    std::vector<uint32_t> rows(size_t(w) * size_t(h));
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) rows[size_t(j) * size_t(w) + size_t(i)] = Swap_red_blue(img.get(x + i, y + j));
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;  // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, dx, dy, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS);
+}
 
 void Run_window_call(LPARAM call) {
     auto* f = reinterpret_cast<std::function<void()>*>(call);

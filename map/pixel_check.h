@@ -7,10 +7,13 @@
 #include "map/image.h"
 
 // Side results of the last Pixel_check made on this thread. Each thread reads
-// its own: a caller reads them directly after its own call.
-extern thread_local int32_t Last_rgb[3];
-extern thread_local int32_t Pixel_weight;
-extern thread_local int32_t Evac_seen;
+// its own: a caller reads them directly after its own call. constinit lets
+// other files reach them directly instead of through a per-access check for
+// a dynamic initialiser, a check that the undefined-behaviour sanitizer's
+// null test trips over once the linker has rewritten the access.
+extern thread_local constinit int32_t Last_rgb[3];
+extern thread_local constinit int32_t Pixel_weight;
+extern thread_local constinit int32_t Evac_seen;
 
 // Marker colours, which the classifier treats specially.
 inline constexpr uint32_t Colour_evac = Rgb(100, 250, 100);

@@ -7,6 +7,9 @@ CAPTURE_MAP_X=720
 CAPTURE_MAP_Y=140
 CAPTURE_RELEASE="1222 552"   # map pixel (502, 412): start cell (501, 411), white
 capture_prepare_map() {
+    # An aerial picture left in the program folder would be taken into the
+    # next capture's work (as the program does): start without one.
+    rm -f "$OUT/app/tst1.bmp"
     convert "$ROOT/resources/maps/kyoto-1024x768.png" -fill 'rgb(255,153,0)' \
         -draw 'rectangle 502,407 504,409' PNG24:"$OUT/app/map.png"
 }

@@ -14,6 +14,8 @@
 // process's processor time as a share of that time, and the polls per second.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_common.h"
+
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -46,37 +48,11 @@ struct Worst_route {
 // the grid tables and the index.
 Worst_route Make_worst_route() {
     Worst_route wr;
-    Image screen;
-    const std::string path = std::string(TOVI_SOURCE_DIR) + "/resources/maps/street-grid-1600x1200.png";
-    if (!Picture_read(path, screen, wr.why)) {
-        wr.why = path + ": " + wr.why;
-        return wr;
-    }
-    Image painted = screen;
-    const Flood_result flood = Flood_fill(painted, 801, 601);
-    if (flood.status != Flood_completed) {
-        wr.why = "the capture's flood did not complete";
-        return wr;
-    }
-    const Rect32 box = flood.box;
-    Image map(box.right - box.left, box.bottom - box.top);
-    for (int32_t y = 0; y < map.h; ++y)
-        for (int32_t x = 0; x < map.w; ++x) map.set(x, y, screen.get(box.left + x, box.top + y));
-
-    Base_record sets{};
-    sets.Evac_n = 2;
-    sets.Evac_x[0] = 400;
-    sets.Evac_y[0] = 300;
-    sets.Evac_x[1] = 1200;
-    sets.Evac_y[1] = 900;
-    sets.Cong_n = 1;
-    sets.Cong_x[0] = 800;
-    sets.Cong_y[0] = 600;
-    sets.Nopass_n = 1;
-    sets.Nopass_x[0] = 600;
-    sets.Nopass_y[0] = 800;
-    Image shown = map;
-    Markers_paint(shown, sets);
+    Worst_work w;
+    if (!Worst_work_make(w, wr.why)) return wr;
+    const Image& map = w.map;
+    const Base_record& sets = w.sets;
+    const Image& shown = w.shown;
     Image work = shown;
     const Wave_result r = Wave_run(work, map.w, map.h, 2, 400, 300, 1200, 900);
     if (r.status != Wave_completed) {
@@ -156,15 +132,6 @@ void BM_Route_display_move_worst_case(benchmark::State& state) {
 }
 BENCHMARK(BM_Route_display_move_worst_case)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-struct Sleeping_fake : Fake_platform {
-    std::atomic<int64_t> pauses{0};
-    void Sleep_ms(int ms) override {
-        ++pauses;
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        Fake_platform::Sleep_ms(ms);
-    }
-};
-
 void BM_Route_display_resting(benchmark::State& state) {
     const Worst_route& wr = Worst();
     if (!wr.ok) {
@@ -174,17 +141,7 @@ void BM_Route_display_resting(benchmark::State& state) {
     Sleeping_fake fake;
     Plat_install(&fake);
     fake.Input_at(0, fake.Client_to_screen(wr.far[0]), 0);
-    for (auto _ : state) {
-        const std::clock_t cpu0 = std::clock();
-        const auto t0 = std::chrono::steady_clock::now();
-        Route_check_start();
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        Tool_stop();
-        const double real = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const double cpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
-        state.counters["cpu_percent"] = 100.0 * cpu / real;
-        state.counters["polls_per_s"] = double(fake.pauses.load()) / real;
-    }
+    Measure_idle(state, fake, Route_check_start);
     Plat_install(nullptr);
 }
 BENCHMARK(BM_Route_display_resting)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -9,6 +9,8 @@
 // the picture, which is all tovi-cli render does besides reading the files.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_common.h"
+
 #include <string>
 #include <vector>
 
@@ -33,30 +35,11 @@ struct Routed_work {
 
 Routed_work Make_routed_work() {
     Routed_work w;
-    Image screen;
-    const std::string path = std::string(TOVI_SOURCE_DIR) + "/resources/maps/street-grid-1600x1200.png";
-    if (!Picture_read(path, screen, w.why)) {
-        w.why = path + ": " + w.why;
-        return w;
-    }
-    Image painted = screen;
-    const Flood_result flood = Flood_fill(painted, 801, 601);
-    if (flood.status != Flood_completed) {
-        w.why = "the capture's flood did not complete";
-        return w;
-    }
-    const Rect32 box = flood.box;
-    w.map = Image(box.right - box.left, box.bottom - box.top);
-    for (int32_t y = 0; y < w.map.h; ++y)
-        for (int32_t x = 0; x < w.map.w; ++x) w.map.set(x, y, screen.get(box.left + x, box.top + y));
-
-    w.sets.Evac_n = 2;
-    w.sets.Evac_x[0] = 400, w.sets.Evac_y[0] = 300;
-    w.sets.Evac_x[1] = 1200, w.sets.Evac_y[1] = 900;
-    w.sets.Cong_n = 1, w.sets.Cong_x[0] = 800, w.sets.Cong_y[0] = 600;
-    w.sets.Nopass_n = 1, w.sets.Nopass_x[0] = 600, w.sets.Nopass_y[0] = 800;
-    Image shown = w.map;
-    Markers_paint(shown, w.sets);
+    Worst_work worst;
+    if (!Worst_work_make(worst, w.why)) return w;
+    w.map = worst.map;
+    w.sets = worst.sets;
+    Image shown = worst.shown;
     const Wave_result r = Wave_run(shown, w.map.w, w.map.h, 2, 400, 300, 1200, 900);
     if (r.status != Wave_completed) {
         w.why = "the route wave did not complete";

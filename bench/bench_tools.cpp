@@ -7,6 +7,8 @@
 // sits in its wait for the release.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_common.h"
+
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -19,15 +21,6 @@
 
 namespace {
 
-struct Sleeping_fake : Fake_platform {
-    std::atomic<int64_t> pauses{0};
-    void Sleep_ms(int ms) override {
-        ++pauses;
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        Fake_platform::Sleep_ms(ms);
-    }
-};
-
 void Idle_tool(benchmark::State& state, void (*body)(), bool held) {
     Sleeping_fake fake;
     Plat_install(&fake);
@@ -37,17 +30,7 @@ void Idle_tool(benchmark::State& state, void (*body)(), bool held) {
     fake.client_size = {200, 150};
     const Point road = fake.Client_to_screen({50, 50});
     fake.Input_at(0, road, held ? unsigned(Fake_left) : 0u);
-    for (auto _ : state) {
-        const std::clock_t cpu0 = std::clock();
-        const auto t0 = std::chrono::steady_clock::now();
-        Tool_start(body);
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        Tool_stop();
-        const double real = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const double cpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
-        state.counters["cpu_percent"] = 100.0 * cpu / real;
-        state.counters["polls_per_s"] = double(fake.pauses.load()) / real;
-    }
+    Measure_idle(state, fake, [body] { Tool_start(body); });
     Plat_install(nullptr);
     Base_data = {};
     Map_image = Image();

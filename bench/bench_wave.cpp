@@ -14,6 +14,8 @@
 // python3-skimage); without it that run is skipped.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_common.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,43 +39,15 @@ struct Worst_case {
     bool ok = false;
     std::string why;
     Image shown;  // the map picture with its markers, as Map_restore leaves it
-    Point place[2] = {{400, 300}, {1200, 900}};
+    Point place[2] = {Worst_place[0], Worst_place[1]};
 };
 
 Worst_case Make_worst_case() {
     Worst_case wc;
-    Image screen;
-    const std::string path = std::string(TOVI_SOURCE_DIR) + "/resources/maps/street-grid-1600x1200.png";
-    if (!Picture_read(path, screen, wc.why)) {
-        wc.why = path + ": " + wc.why;
-        return wc;
-    }
-    Image painted = screen;
-    const Flood_result flood = Flood_fill(painted, 801, 601);
-    if (flood.status != Flood_completed) {
-        wc.why = "the capture's flood did not complete";
-        return wc;
-    }
-    // The map picture is the flood's box cut from the screen, as tst.bmp is.
-    const Rect32 box = flood.box;
-    Image map(box.right - box.left, box.bottom - box.top);
-    for (int32_t y = 0; y < map.h; ++y)
-        for (int32_t x = 0; x < map.w; ++x) map.set(x, y, screen.get(box.left + x, box.top + y));
-
-    Base_record sets{};
-    sets.Evac_n = 2;
-    for (int i = 0; i < 2; ++i) {
-        sets.Evac_x[i] = wc.place[i].x;
-        sets.Evac_y[i] = wc.place[i].y;
-    }
-    sets.Cong_n = 1;
-    sets.Cong_x[0] = 800;
-    sets.Cong_y[0] = 600;
-    sets.Nopass_n = 1;
-    sets.Nopass_x[0] = 600;
-    sets.Nopass_y[0] = 800;
-    wc.shown = map;
-    Markers_paint(wc.shown, sets);
+    Worst_work w;
+    if (!Worst_work_make(w, wc.why)) return wc;
+    const Image& map = w.map;
+    wc.shown = w.shown;
     // One run outside the timing: the tables are allocated once per process,
     // and their first touch (page faults over 176 MB) is no part of a wave.
     Image warm = wc.shown;

@@ -108,6 +108,18 @@ void Adjust_window_rect(RECT& rc, DWORD style, DWORD ex_style, HWND wnd) {
     else AdjustWindowRectEx(&rc, style, FALSE, ex_style);
 }
 
+// The bitmap header of w x h pixels of 32 bits, top row first.
+BITMAPINFO Rows_info(int w, int h) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
 // Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
 inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
@@ -269,13 +281,7 @@ struct Win32_platform final : Platform {
         if (w <= 0 || h <= 0) return false;
         HDC screen = GetDC(nullptr);
         HDC mem = CreateCompatibleDC(screen);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;  // top row first
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = Rows_info(w, h);
         void* bits = nullptr;
         HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         bool ok = false;
@@ -332,13 +338,7 @@ void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, i
     std::vector<uint32_t> rows(size_t(w) * size_t(h));
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i) rows[size_t(j) * size_t(w) + size_t(i)] = Swap_red_blue(img.get(x + i, y + j));
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top row first
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = Rows_info(w, h);
     SetDIBitsToDevice(dc, dx, dy, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS);
 }
 

@@ -83,7 +83,9 @@ Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out) {
     const int32_t height = int32_t(Get32(data + 22));
     if (Get16(data + 26) != 1) return Bmp_damaged;
     if (Get16(data + 28) != 24 || Get32(data + 30) != 0) return Bmp_unsupported;
-    if (width <= 0 || height == 0 || width > Bmp_side_max || height > Bmp_side_max || height < -Bmp_side_max)
+    // Compared before the sign is taken off, so that INT32_MIN never negates.
+    if (width <= 0 || height == 0 || width > Bmp_read_width_max || height > Bmp_read_height_max ||
+        height < -Bmp_read_height_max)
         return Bmp_damaged;
     const bool bottom_up = height > 0;
     const int32_t h = bottom_up ? height : -height;
@@ -103,9 +105,7 @@ Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out) {
 
 Bmp_status Bmp_read(const std::string& path, Image& out) {
     std::vector<uint8_t> file;
-    // The largest picture the reader accepts, with room for a larger header.
-    const size_t max_bytes = size_t(Bmp_stride(Bmp_side_max)) * Bmp_side_max + 4096;
-    if (!File_read_whole(path, file, max_bytes)) return File_exists(path) ? Bmp_damaged : Bmp_cannot_open;
+    if (!File_read_whole(path, file, Bmp_read_bytes_max)) return File_exists(path) ? Bmp_damaged : Bmp_cannot_open;
     return Bmp_decode(file.data(), file.size(), out);
 }
 

@@ -11,14 +11,22 @@
 #include <string>
 #include <vector>
 
+#include "map/grid.h"
 #include "map/image.h"
 
 inline constexpr const char* Map_picture_file = "tst.bmp";
 inline constexpr const char* Photo_picture_file = "tst1.bmp";
 
 inline constexpr int32_t Bmp_header_bytes = 54;
-// Pictures larger than this in either direction are refused when read.
+// Pictures larger than this in either direction are never written.
 inline constexpr int32_t Bmp_side_max = 16384;
+// A map picture is cut from the flooded region, so none is larger than the
+// grid: the reader refuses anything larger, which caps its memory at one map.
+inline constexpr int32_t Bmp_read_width_max = Grid_w_fixed;
+inline constexpr int32_t Bmp_read_height_max = Grid_h_fixed;
+// The largest file the reader takes in: the largest map's rows and room for
+// a longer header and trailing bytes of other programs.
+inline constexpr size_t Bmp_read_bytes_max = size_t((Grid_w_fixed * 3 + 3) / 4 * 4) * Grid_h_fixed + (size_t(1) << 20);
 
 // Bytes of one stored row: 3 per pixel, padded with zeros to a multiple of 4.
 int64_t Bmp_stride(int32_t width);
@@ -40,7 +48,11 @@ enum Bmp_status : int {
     Bmp_unsupported,   // a bitmap, but not uncompressed 24-bit
     Bmp_damaged,       // header fields or sizes that do not fit the file
 };
-// Checks every header field and size against the data before copying pixels.
+// Checks every header field and size against the data before taking any
+// memory for pixels. Rows are stored bottom-up (positive height) or top-down
+// (negative height); a picture wider than Bmp_read_width_max or taller than
+// Bmp_read_height_max is refused as damaged; Bmp_read refuses a file larger
+// than Bmp_read_bytes_max the same way.
 Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out);
 Bmp_status Bmp_read(const std::string& path, Image& out);
 // A user-facing explanation of a failed read.

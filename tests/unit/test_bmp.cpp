@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/shell.h"
+#include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pictures.h"
 #include "platform/fake/fake_platform.h"
@@ -116,6 +117,68 @@ TEST(Bmp, TopDownRowsAreRead) {
     EXPECT_EQ(back.get(0, 0), screen.get(0, 3));  // the first stored row is now the top one
 }
 
+// Every pixel of a top-down file lands where the bottom-up file puts it.
+TEST(Bmp, TopDownFilesReadAsTheSamePicture) {
+    const Image screen = Pattern(40, 30);
+    for (int32_t w : {1, 2, 3, 5, 17})
+        for (int32_t h : {1, 2, 7}) {
+            SCOPED_TRACE(testing::Message() << w << " x " << h);
+            const std::vector<uint8_t> bottom_up = Bmp_bytes(screen, 2, 3, 2 + w, 3 + h);
+            const size_t stride = size_t(Bmp_stride(w));
+            std::vector<uint8_t> top_down = bottom_up;
+            for (int32_t r = 0; r < h; ++r)
+                std::copy_n(bottom_up.begin() + long(54 + r * stride), stride,
+                            top_down.begin() + long(54 + (h - 1 - r) * stride));
+            Set32(top_down, 22, uint32_t(-h));
+            Image a, b;
+            ASSERT_EQ(Bmp_decode(bottom_up.data(), bottom_up.size(), a), Bmp_ok);
+            ASSERT_EQ(Bmp_decode(top_down.data(), top_down.size(), b), Bmp_ok);
+            ASSERT_EQ(b.w, w);
+            ASSERT_EQ(b.h, h);
+            EXPECT_TRUE(a.px == b.px);
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x) ASSERT_EQ(b.get(x, y), screen.get(2 + x, 3 + y));
+        }
+}
+
+// A map picture is never larger than the grid: the largest map reads, one
+// pixel more either way is refused, stored either way up.
+TEST(Bmp, PicturesLargerThanTheGridAreRefused) {
+    struct Case {
+        int32_t w, h;
+        bool top_down;
+        Bmp_status expect;
+    };
+    const Case cases[] = {
+        {Grid_w_fixed, Grid_h_fixed, false, Bmp_ok},       {Grid_w_fixed, Grid_h_fixed, true, Bmp_ok},
+        {Grid_w_fixed + 1, 1, false, Bmp_damaged},         {1, Grid_h_fixed + 1, false, Bmp_damaged},
+        {1, Grid_h_fixed + 1, true, Bmp_damaged},          {Grid_w_fixed + 1, 2, true, Bmp_damaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << (c.top_down ? " top-down" : ""));
+        std::vector<uint8_t> file = Bmp_bytes(Pattern(c.w, c.h), 0, 0, c.w, c.h);
+        ASSERT_FALSE(file.empty());
+        if (c.top_down) Set32(file, 22, uint32_t(-c.h));
+        Image out(3, 3, 42);
+        EXPECT_EQ(Bmp_decode(file.data(), file.size(), out), c.expect);
+        EXPECT_EQ(out.w, c.expect == Bmp_ok ? c.w : 3);
+    }
+}
+
+TEST(Bmp, ReadRefusesFilesLargerThanTheLargestMapAndItsRoom) {
+    Temp_folder dir;
+    std::vector<uint8_t> file = Bmp_bytes(Pattern(Grid_w_fixed, Grid_h_fixed), 0, 0, Grid_w_fixed, Grid_h_fixed);
+    file.resize(Bmp_read_bytes_max, 0);  // trailing bytes up to the limit are ignored
+    Write_file(dir.file("full.bmp"), file);
+    file.push_back(0);
+    Write_file(dir.file("over.bmp"), file);
+    Image out;
+    EXPECT_EQ(Bmp_read(dir.file("full.bmp"), out), Bmp_ok);
+    EXPECT_EQ(out.w, Grid_w_fixed);
+    EXPECT_EQ(Bmp_read(dir.file("over.bmp"), out), Bmp_damaged);
+    EXPECT_EQ(out.w, Grid_w_fixed);
+}
+
 TEST(Bmp, BrokenFilesAreRefusedBeforeAnyCopy) {
     const std::vector<uint8_t> good = Bmp_bytes(Pattern(8, 8), 0, 0, 8, 8);
     struct Case {
@@ -142,6 +205,15 @@ TEST(Bmp, BrokenFilesAreRefusedBeforeAnyCopy) {
         {"rows past end", [](std::vector<uint8_t>& b) { Set32(b, 22, 9); }, Bmp_damaged},
         {"offset past end", [](std::vector<uint8_t>& b) { Set32(b, 10, 0xFFFFFFF0u); }, Bmp_damaged},
         {"offset inside header", [](std::vector<uint8_t>& b) { Set32(b, 10, 20); }, Bmp_damaged},
+        {"top-down rows past end", [](std::vector<uint8_t>& b) { Set32(b, 22, uint32_t(-9)); }, Bmp_damaged},
+        {"largest map's height in a small file", [](std::vector<uint8_t>& b) { Set32(b, 22, 1200); }, Bmp_damaged},
+        {"largest map top-down in a small file",
+         [](std::vector<uint8_t>& b) { Set32(b, 18, 1600), Set32(b, 22, uint32_t(-1200)); }, Bmp_damaged},
+        {"width past the grid", [](std::vector<uint8_t>& b) { Set32(b, 18, 1601); }, Bmp_damaged},
+        {"height past the grid", [](std::vector<uint8_t>& b) { Set32(b, 22, 1201); }, Bmp_damaged},
+        {"top-down height past the grid", [](std::vector<uint8_t>& b) { Set32(b, 22, uint32_t(-1201)); }, Bmp_damaged},
+        {"old reader's largest side", [](std::vector<uint8_t>& b) { Set32(b, 18, 16384), Set32(b, 22, 16384); },
+         Bmp_damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

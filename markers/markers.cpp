@@ -41,13 +41,17 @@ uint32_t Marker_colour(int kind) {
 void Marker_paint(Image& surface, int32_t size, int32_t x, int32_t y, int kind) {
     if (kind != Kind_evac && kind != Kind_cong && kind != Kind_nopass) return;
     const uint32_t colour = Marker_colour(kind);
-    const int32_t half = size / 2;
+    // The square in 64 bits, cut to the picture: a marker at any coordinate a
+    // damaged base.dat can hold neither overflows nor walks its whole square.
+    const int64_t left = int64_t(x) - size / 2, top = int64_t(y) - size / 2;
+    const int64_t i_end = std::min<int64_t>(size, surface.w - left);
+    const int64_t j_end = std::min<int64_t>(size, surface.h - top);
     // Column by column, each pixel asked of the classifier as it stands now:
     // only road takes the colour, so a marker never spills onto buildings, and
     // a no-passage pixel already painted stays an obstacle.
-    for (int32_t i = 0; i < size; ++i) {
-        for (int32_t j = 0; j < size; ++j) {
-            const int32_t px = x + i - half, py = y + j - half;
+    for (int64_t i = std::max<int64_t>(0, -left); i < i_end; ++i) {
+        for (int64_t j = std::max<int64_t>(0, -top); j < j_end; ++j) {
+            const int32_t px = int32_t(left + i), py = int32_t(top + j);
             if (Pixel_check(surface, px, py)) surface.set(px, py, colour);
         }
     }
@@ -137,9 +141,13 @@ void Evac_place_add(int32_t x, int32_t y) {
     {
         // The mark goes on whatever lies there: one more pixel to the left and
         // top than to the right and bottom.
+        // In 64 bits and cut to the picture, so that no coordinate overflows.
         std::lock_guard lock(Shown_lock);
-        for (int32_t px = x - 3; px <= x + 2; ++px)
-            for (int32_t py = y - 3; py <= y + 2; ++py) Shown_map.set(px, py, Colour_place_mark);
+        const int64_t px_end = std::min<int64_t>(int64_t(x) + 2, Shown_map.w - 1);
+        const int64_t py_end = std::min<int64_t>(int64_t(y) + 2, Shown_map.h - 1);
+        for (int64_t px = std::max<int64_t>(int64_t(x) - 3, 0); px <= px_end; ++px)
+            for (int64_t py = std::max<int64_t>(int64_t(y) - 3, 0); py <= py_end; ++py)
+                Shown_map.set(int32_t(px), int32_t(py), Colour_place_mark);
     }
     Plat().Main_window_refresh();
     Markers_snapshot(1);

@@ -2,6 +2,7 @@
 // against the snapshot and the placement of evacuation places.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -86,6 +87,76 @@ TEST_F(Markers_test, MarkerAtTheEdgePaintsOnlyInsideTheMap) {
     EXPECT_EQ(Count(Colour_cong), 0);
     EXPECT_EQ(Shown_map.w, 40);
     EXPECT_EQ(Shown_map.h, 30);
+}
+
+// Coordinates a damaged base.dat can hold: what lies inside the 40 x 30 map
+// is painted, nothing else, and no sum overflows.
+TEST_F(Markers_test, ExtremeCoordinatesPaintOnlyInsideTheMap) {
+    struct Case {
+        int32_t size, x, y;
+        int painted;
+    };
+    const Case cases[] = {
+        {Marker_size, INT_MAX, INT_MAX, 0},
+        {Marker_size, INT_MIN, INT_MIN, 0},
+        {Marker_size, INT_MAX, 10, 0},
+        {Marker_size, 10, INT_MIN, 0},
+        {Marker_size, INT_MIN + 3, INT_MAX - 3, 0},
+        {Marker_size, 65536, 65536, 0},
+        {Marker_size, 65536 + 10, 10, 0},  // would wrap to x = 10 in 16 bits
+        {Marker_size, -1, -1, 6 * 6},
+        {Marker_size, -1, 15, 6 * 13},
+        {Marker_size, 45, 15, 1 * 13},
+        {Marker_size, 46, 15, 0},
+        {Marker_size, -7, 15, 0},
+        {Marker_size, -6, 15, 1 * 13},
+        {INT_MAX, 0, 0, 40 * 30},
+        {INT_MAX, INT_MAX, INT_MIN, 0},
+        {INT_MIN, 10, 10, 0},
+        {-5, 10, 10, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "size " << c.size << " at " << c.x << "," << c.y);
+        Shown_map = Image(40, 30);
+        Marker_draw(c.size, c.x, c.y, Kind_cong);
+        EXPECT_EQ(Count(Colour_cong), c.painted);
+        EXPECT_EQ(Shown_map.px.size(), 40u * 30u);
+    }
+    // The same coordinates through the sets, as a load hands them over.
+    Shown_map = Image(40, 30);
+    Base_data.Evac_n = 2;
+    Base_data.Evac_x[0] = INT_MAX, Base_data.Evac_y[0] = INT_MIN;
+    Base_data.Evac_x[1] = -1, Base_data.Evac_y[1] = -1;
+    Base_data.Cong_n = 2;
+    Base_data.Cong_x[0] = INT_MIN, Base_data.Cong_y[0] = 65536;
+    Base_data.Cong_x[1] = 65536, Base_data.Cong_y[1] = INT_MAX;
+    Base_data.Nopass_n = 1;
+    Base_data.Nopass_x[0] = INT_MAX - 6, Base_data.Nopass_y[0] = INT_MIN + 6;
+    Markers_redraw();
+    EXPECT_EQ(Count(Colour_evac), 6 * 6);
+    EXPECT_EQ(Count(Colour_white), 40 * 30 - 6 * 6);
+    Map_compose();
+    EXPECT_EQ(Count(Colour_evac), 6 * 6);
+}
+
+TEST_F(Markers_test, ExtremePlacesGetTheirMarkOnlyInsideTheMap) {
+    struct Case {
+        int32_t x, y;
+        int marked;
+    };
+    const Case cases[] = {
+        {INT_MAX, INT_MAX, 0}, {INT_MIN, INT_MIN, 0}, {INT_MAX - 2, 5, 0}, {5, INT_MIN + 3, 0},
+        {65536, 10, 0},        {-1, -1, 2 * 2},       {42, 0, 1 * 3},      {39, 29, 4 * 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        Base_data = {};
+        Shown_map = Image(40, 30);
+        Evac_place_add(c.x, c.y);
+        EXPECT_EQ(Base_data.Evac_n, 1);
+        EXPECT_EQ(Base_data.Evac_x[0], c.x);
+        EXPECT_EQ(Count(Colour_place_mark), c.marked);
+    }
 }
 
 TEST_F(Markers_test, RedrawWithNoMarkersPaintsNothing) {

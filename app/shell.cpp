@@ -34,21 +34,6 @@ void Error_box(const std::string& text) { Plat().Message_box(text, Error_caption
 
 void Fit_main_window(int map_w, int map_h) { Plat().Fit_main_window(map_w, map_h); }
 
-std::string Path_join(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-    const char sep = '\\';
-#else
-    const char sep = '/';
-#endif
-    if (folder.empty()) return name;
-    if (folder.back() == '\\' || folder.back() == '/') return folder + name;
-    return folder + sep + name;
-}
-
-std::filesystem::path Fs_path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 void File_delete(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(Fs_path(path), ec);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/paths.h"  // Fs_path, Path_join
+
 extern std::atomic<int> Stop_request;   // 1 asks the running tool, flood or wave to stop
 extern std::atomic<int> Space_request;  // 1 = Space was pressed in the main window
 extern std::atomic<int> Scale_flag;     // map scale: 0 = 100 m, 1 = 200 m
@@ -42,12 +44,6 @@ bool Prepare_working_folder(const std::string& exe_folder);
 // Removes a file; a failure is ignored.
 void File_delete(const std::string& path);
 
-// A UTF-8 path as the file system's own path type (wide on Windows), so that
-// folders with any characters in their names open.
-std::filesystem::path Fs_path(const std::string& utf8);
-
-// Joins a folder and a file name with the platform's separator.
-std::string Path_join(const std::string& folder, const std::string& name);
 
 // Texts of the shell, used exactly as they stand.
 inline constexpr const char* Main_title = "Tovi ﾙｰﾀ ver 1.00 26-3-07 ";

@@ -19,6 +19,7 @@ uint8_t* Rec_kind = nullptr;
 uint8_t* Cell_map = nullptr;
 std::atomic<int32_t> Rec_count{0};
 std::atomic<int> Grid_ready{0};
+std::atomic<uint64_t> Route_markers_sum{0};
 
 void Grid_allocate() {
     // The panel thread (flood, wave) and the load thread can both get here first.

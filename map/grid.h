@@ -36,6 +36,11 @@ extern uint8_t* Rec_kind;  // Rec_kind_bytes
 extern uint8_t* Cell_map;  // Cell_map_bytes; cell i's visit byte is Cell_map[i * 4 + 3]
 extern std::atomic<int32_t> Rec_count;
 extern std::atomic<int> Grid_ready;
+// Markers_sum of the marker sets the records were built for by the route
+// wave; 0 while they are a capture's records (or none). Written by the wave on
+// completion, the capture and the loader; a route is the current one exactly
+// when this equals the sum of the markers shown.
+extern std::atomic<uint64_t> Route_markers_sum;
 
 // Allocates the four tables if they do not exist yet (Grid_ready 0) and sets
 // Grid_w and Grid_h. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".

@@ -121,27 +121,38 @@ const char* Bmp_status_text(Bmp_status status) {
 }
 
 int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    // The picture first: without it there is no map, and Map_rect must not
-    // describe a picture that was never written.
-    const std::string map_path = Path_join(Exe_folder, Map_picture_file);
-    if (!Bmp_write(screen, map_path, left, top, right, bottom)) {
-        Error_box(std::string(Picture_write_failed_text) + "\n" + map_path);
+    // Both pictures first, then the whole working set in one write: a folder
+    // never holds a map picture of one capture beside the tables of another.
+    Work_pictures pictures;
+    pictures.map = Bmp_bytes(screen, left, top, right, bottom);
+    if (pictures.map.empty()) {
+        Error_box(std::string(Picture_write_failed_text) + "\n" + Path_join(Exe_folder, Map_picture_file));
         return 1;
     }
+    if (Aerial_mode != 0 && Plat().Ask_yes_no(Aerial_question_text) == 0) {
+        // The map on the screen now shows its aerial view: take the same rectangle again.
+        Image aerial;
+        if (Plat().Screen_capture(right, bottom, aerial)) pictures.photo = Bmp_bytes(aerial, left, top, right, bottom);
+        if (pictures.photo.empty())
+            Error_box(std::string(Picture_write_failed_text) + "\n" + Path_join(Exe_folder, Photo_picture_file));
+    }
+    Rect32 before;
     {
         std::lock_guard lock(Markers_lock);
+        before = Base_data.Map_rect;
         Base_data.Map_rect = {left, top, right, bottom};
     }
-    const std::string failed = Data_save_to(Exe_folder);
-    if (!failed.empty()) Error_box(std::string(Data_write_failed_text) + "\n" + Exe_folder + ": " + failed);
-
-    if (Aerial_mode == 0) return 0;
-    if (Plat().Ask_yes_no(Aerial_question_text) != 0) return 0;
-    // The map on the screen now shows its aerial view: take the same rectangle again.
-    Image aerial;
-    const std::string photo_path = Path_join(Exe_folder, Photo_picture_file);
-    if (!Plat().Screen_capture(right, bottom, aerial) || !Bmp_write(aerial, photo_path, left, top, right, bottom))
-        Error_box(std::string(Picture_write_failed_text) + "\n" + photo_path);
+    // The grid now holds the capture's records, which are no route.
+    Route_markers_sum = 0;
+    const std::string failed = Data_save_to(Exe_folder, pictures);
+    if (!failed.empty()) {
+        {
+            std::lock_guard lock(Markers_lock);
+            Base_data.Map_rect = before;
+        }
+        Error_box(std::string(Data_write_failed_text) + "\n" + Exe_folder + ": " + failed);
+        return 1;
+    }
     return 0;
 }
 

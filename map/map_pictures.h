@@ -58,12 +58,13 @@ Bmp_status Bmp_read(const std::string& path, Image& out);
 // A user-facing explanation of a failed read.
 const char* Bmp_status_text(Bmp_status status);
 
-// After a completed flood: writes tst.bmp cut from the screen picture (the
-// capture before any paint), sets Map_rect, writes the working data set into
-// the program folder and, in aerial-photo mode, asks for the aerial view and
-// writes tst1.bmp from a fresh capture of the screen. 0 = the map picture was
-// written; 1 = it was not (a message has been shown, Map_rect is unchanged).
-// Failures of the data set and of tst1.bmp are shown but do not undo the map.
+// After a completed flood: cuts tst.bmp from the screen picture (the capture
+// before any paint), in aerial-photo mode asks for the aerial view and cuts
+// tst1.bmp from a fresh capture of the screen, sets Map_rect and writes the
+// pictures and the working data set into the program folder as one set.
+// 0 = written; 1 = not (a message has been shown, Map_rect is unchanged and
+// the folder holds what it held before). A failed aerial picture is shown and
+// the work goes on without one.
 int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
 // Loads tst.bmp and tst1.bmp of the folder into Map_image and Photo_image and

@@ -48,6 +48,10 @@ static_assert(offsetof(Base_record, Nopass_y) == 1308);
 static_assert(offsetof(Base_record, Nopass_n) == 1708);
 static_assert(offsetof(Base_record, Base_reserved) == 1712);
 
+// A checksum of the marker sets in use and the map's rectangle: what a route
+// was built for. Never 0.
+uint64_t Markers_sum(const Base_record& b);
+
 extern Base_record Base_data;
 extern Base_record Base_snapshot;
 extern std::mutex Markers_lock;

@@ -368,8 +368,10 @@ void Map_restore() {
 
 int32_t Route_build() {
     int32_t places, x[2], y[2];
+    uint64_t markers;
     {
         std::lock_guard lock(Markers_lock);
+        markers = Markers_sum(Base_data);
         places = Base_data.Evac_n;
         x[0] = Base_data.Evac_x[0];
         y[0] = Base_data.Evac_y[0];
@@ -380,6 +382,8 @@ int32_t Route_build() {
     // Without a place the wave would start from a stale slot: say so instead.
     if (places < 1) Error_box(No_evac_text);
     else result = Route_wave(places, x[0], y[0], x[1], y[1]);
+    // The tools are stopped while the wave runs, so these are the markers it read.
+    if (result == 0) Route_markers_sum = markers;
     Map_restore();
     Plat().Beep();
     return result;

@@ -1,11 +1,14 @@
 // The working data set: base.dat and d1.dat to d4.dat, the byte images of
-// Base_data and of the four grid tables, little-endian, without header.
+// Base_data and of the four grid tables, little-endian, with the pictures
+// tst.bmp and tst1.bmp beside them; written as one set (storage/folder_writer.h).
 //
-// Owns: the file names and the order they are written in.
-// Called by: the map pictures after every capture (into the program folder),
-// and by the save command (into the chosen data folder).
+// Owns: the file names and what goes into base.dat's tail on a write.
+// Called by: the map pictures after every capture (into the working folder),
+// the save command (into the chosen data folder) and tovi-cli.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr const char* Base_file = "base.dat";
 inline constexpr const char* Queue0_file = "d1.dat";
@@ -13,10 +16,22 @@ inline constexpr const char* Queue1_file = "d2.dat";
 inline constexpr const char* Kind_file = "d3.dat";
 inline constexpr const char* Cells_file = "d4.dat";
 
-// Sets Road_rec_total to Rec_count and writes the five files into the folder,
-// each replacing its earlier version whole. The tables are as long as the
-// current Grid_w x Grid_h says, so before any grid exists d1.dat to d4.dat are
-// empty. Returns "" when every file was written, otherwise the names of the
-// files that could not be written, in order and separated by blanks; the
-// other files are written all the same.
+// The pictures of a piece of work as bitmap files: tst.bmp (empty before any
+// capture: no tst.bmp is written) and tst1.bmp (empty when the work has no
+// aerial picture: an older tst1.bmp in the folder is removed with the write).
+struct Work_pictures {
+    std::vector<uint8_t> map;
+    std::vector<uint8_t> photo;
+};
+
+// Sets Road_rec_total to Rec_count and writes base.dat, d1.dat to d4.dat and
+// the pictures into the folder as one set, base.dat's tail carrying the
+// checksums of the others and the marker sets the route was built for. The
+// tables are as long as the current Grid_w x Grid_h says, so before any grid
+// exists d1.dat to d4.dat are empty. Returns "" when the new set is in place;
+// otherwise what failed, as "file (step: the system's reason)" (the folder's
+// path instead of a file when the folder itself failed), and the folder holds
+// what it held before.
+std::string Data_save_to(const std::string& folder, const Work_pictures& pictures);
+// The same with the pictures of the work in memory (Map_image, Photo_image).
 std::string Data_save_to(const std::string& folder);

@@ -30,8 +30,12 @@
 #include "markers/markers.h"
 #include "platform/platform.h"
 #include "route/route_trace.h"
+#include "platform/checksum.h"
+#include "platform/files.h"
+#include "storage/base_tail.h"
 #include "storage/data_files.h"
 #include "storage/file_io.h"
+#include "storage/folder_writer.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -167,9 +171,9 @@ bool Read_exact(const std::string& folder, const char* name, size_t size, uint8_
     return true;
 }
 
-// Reads a picture file of the folder and checks it.
+// Reads a picture file of the folder and checks it; its checksum goes to *sum.
 void Read_picture(const std::string& folder, const char* name, const Rect32* map_rect, Image& out,
-                  Folder_problems& problems) {
+                  Folder_problems& problems, uint64_t* sum = nullptr) {
     const std::string path = Path_join(folder, name);
     if (!File_present(path, name, problems)) return;
     std::vector<uint8_t> file;
@@ -179,7 +183,34 @@ void Read_picture(const std::string& folder, const char* name, const Rect32* map
             std::string(name) + ": cannot be read or larger than any picture");
         return;
     }
+    if (sum) *sum = Checksum(file.data(), file.size());
     Picture_check(name, file.data(), file.size(), map_rect, out, problems);
+}
+
+// A checksum of the tail that does not match the file.
+void Sum_problem(Folder_problems& problems, const char* name) {
+    problems.push_back({std::string(name) + " が、いっしょに保存されたファイルと合いません（チェックサムが違います）。",
+                        std::string(name) + ": checksum does not match base.dat", true});
+}
+
+// Whether the records of a folder without a marked tail are a route: the
+// wave's first node is a start at the first place and, with two places, its
+// second node one at the second place. A capture's records start at the
+// point where the drag was released instead.
+bool Legacy_route(const Folder_content& c) {
+    const Base_record& b = c.base;
+    if (b.Road_rec_total <= 0 || b.Evac_n < 1) return false;
+    Wave_rec first;
+    std::memcpy(&first, c.table[0].get(), sizeof first);
+    if ((c.table[2][0] & 1) != 0 || first.parent != -1 || first.x != uint32_t(b.Evac_x[0]) ||
+        first.y != uint32_t(b.Evac_y[0]))
+        return false;
+    if (b.Evac_n < 2) return true;
+    if (b.Road_rec_total < 2) return false;
+    Wave_rec second;
+    std::memcpy(&second, c.table[1].get() + sizeof(Wave_rec), sizeof second);
+    return (c.table[2][1] & 1) != 0 && second.parent == -1 && second.x == uint32_t(b.Evac_x[1]) &&
+           second.y == uint32_t(b.Evac_y[1]);
 }
 
 void Count_check(int32_t n, int32_t capacity, const char* what, const char* field, Folder_problems& problems) {
@@ -190,10 +221,11 @@ void Count_check(int32_t n, int32_t capacity, const char* what, const char* fiel
         std::string("base.dat: ") + field + " " + Num(n) + " outside 0.." + Num(capacity));
 }
 
-// Puts a checked folder's content in place of the current work. The tables
-// are copied into the ones in place rather than swapped, so that no thread
-// holding a table pointer can ever see freed memory.
-void Content_install(Folder_content& c) {
+}  // namespace
+
+// The tables are copied into the ones in place rather than swapped, so that
+// no thread holding a table pointer can ever see freed memory.
+void Folder_content_install(Folder_content& c) {
     Grid_allocate();
     const int32_t total = c.base.Road_rec_total;
     {
@@ -216,9 +248,10 @@ void Content_install(Folder_content& c) {
     }
     std::lock_guard lock(Markers_lock);
     Base_data = c.base;
+    // What the route was built for, as the folder says; a route that does not
+    // match its markers is kept but counts as out of date.
+    Route_markers_sum = c.route_current ? Markers_sum(c.base) : 0;
 }
-
-}  // namespace
 
 void Table_free::operator()(uint8_t* p) const { std::free(p); }
 
@@ -250,7 +283,7 @@ void Base_check(const uint8_t* data, size_t size, Base_record& out, Folder_probl
             "base.dat の道路データの数（" + Num(b.Road_rec_total) + "）が範囲外です（0 から " + Num(Grid_cells) +
                 " まで）。",
             "base.dat: Road_rec_total " + Num(b.Road_rec_total) + " outside 0.." + Num(Grid_cells));
-    Count_check(b.Evac_n, Evac_capacity, "避難場所", "Evac_n", problems);
+    Count_check(b.Evac_n, Evac_used_max, "避難場所", "Evac_n", problems);
     Count_check(b.Cong_n, Point_capacity, "混雑ポイント", "Cong_n", problems);
     Count_check(b.Nopass_n, Point_capacity, "通行禁止ポイント", "Nopass_n", problems);
     const Rect32& r = b.Map_rect;
@@ -259,6 +292,28 @@ void Base_check(const uint8_t* data, size_t size, Base_record& out, Folder_probl
         const std::string rect = Num(r.left) + ", " + Num(r.top) + ", " + Num(r.right) + ", " + Num(r.bottom);
         Add(problems, "base.dat の地図の範囲（" + rect + "）が正しくありません。",
             "base.dat: Map_rect (" + rect + ") is not a picture of 1 to " + Num(Bmp_side_max) + " pixels a side");
+    } else if (problems.size() == before) {
+        // Markers lie on the map: a point outside it would be painted and
+        // searched for where no map is.
+        struct Set {
+            const int32_t *xs, *ys;
+            int32_t n;
+            const char *what, *field;
+        };
+        const Set sets[] = {{b.Evac_x, b.Evac_y, b.Evac_n, "避難場所", "Evac"},
+                            {b.Cong_x, b.Cong_y, b.Cong_n, "混雑ポイント", "Cong"},
+                            {b.Nopass_x, b.Nopass_y, b.Nopass_n, "通行禁止ポイント", "Nopass"}};
+        for (const Set& set : sets)
+            for (int32_t i = 0; i < set.n; ++i) {
+                if (set.xs[i] >= 0 && set.ys[i] >= 0 && set.xs[i] < w && set.ys[i] < h) continue;
+                const std::string at = "(" + Num(set.xs[i]) + ", " + Num(set.ys[i]) + ")";
+                Add(problems,
+                    std::string("base.dat の") + set.what + " " + Num(i + 1) + " の位置" + at + "が地図の外です（地図は " +
+                        Num(w) + " × " + Num(h) + "）。",
+                    std::string("base.dat: ") + set.field + "_x/y[" + Num(i) + "] " + at + " outside the map " + Num(w) +
+                        " x " + Num(h));
+                break;
+            }
     }
     if (problems.size() == before) out = b;
 }
@@ -277,6 +332,16 @@ void Records_check(const uint8_t* d1, const uint8_t* d2, const uint8_t* d3, int6
         // Every record is appended by expanding an earlier record of its own
         // wave, so its parent is older and in the same table; anything else
         // would send the route display around in circles or off the tables.
+        uint16_t x, y;
+        std::memcpy(&x, (kind ? d2 : d1) + size_t(n) * sizeof(Wave_rec) + offsetof(Wave_rec, x), 2);
+        std::memcpy(&y, (kind ? d2 : d1) + size_t(n) * sizeof(Wave_rec) + offsetof(Wave_rec, y), 2);
+        if (x >= Grid_w_fixed || y >= Grid_h_fixed) {
+            const char* name = kind ? Queue1_file : Queue0_file;
+            Add(problems,
+                std::string(name) + " の記録 " + Num(n) + " の位置（" + Num(x) + ", " + Num(y) + "）が範囲外です。表が壊れています。",
+                std::string(name) + ": record " + Num(n) + " at (" + Num(x) + ", " + Num(y) + ") outside the grid");
+            return;
+        }
         if (parent == -1 || (parent >= 0 && parent < n && (d3[parent] & 1) == kind)) continue;
         const char* name = kind ? Queue1_file : Queue0_file;
         Add(problems,
@@ -310,13 +375,36 @@ void Picture_check(const char* name, const uint8_t* data, size_t size, const Rec
     out = std::move(picture);
 }
 
-Folder_problems Data_folder_check(const std::string& folder, Folder_content* content) {
+Folder_problems Data_folder_check(const std::string& folder, Folder_content* content, bool ignore_checksums) {
     Folder_problems problems;
     Folder_content local;
     Folder_content& c = content ? *content : local;
     std::error_code ec;
     if (!std::filesystem::is_directory(Fs_path(folder), ec)) {
         Add(problems, "フォルダがありません。", "not a folder");
+        return problems;
+    }
+    // Never a set that another program is writing this moment.
+    const Folder_lock lock(folder, Folder_lock_wait_ms);
+    if (lock.result() == Lock_busy) {
+        Add(problems, Folder_busy_text, "folder locked by another program");
+        return problems;
+    }
+    if (lock.result() == Lock_taken) {
+        std::string why;
+        switch (Folder_recover(folder, why)) {
+        case Recovery_failed:
+            Add(problems, "中断された保存を完了できません：" + why, "an interrupted save cannot be finished: " + why);
+            return problems;
+        case Recovery_finished: c.notes.push_back("中断されていた保存を完了しました。"); break;
+        case Recovery_none:
+        case Recovery_undone: break;
+        }
+    } else if (std::filesystem::exists(Fs_path(Path_join(folder, Commit_file)), ec)) {
+        // A folder that cannot be written (a read-only medium) still holds an
+        // interrupted save: its files may be half renamed.
+        Add(problems, "中断された保存が残っていますが、このフォルダには書き込めないため完了できません。",
+            "an interrupted save is left and the folder cannot be written to finish it");
         return problems;
     }
     try {
@@ -328,12 +416,36 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
                 Base_check(bytes, sizeof bytes, c.base, problems);
             base_ok = problems.size() == before;
         }
+        const Base_tail tail = base_ok ? Tail_read(c.base) : Base_tail{};
+        if (tail.marked() && tail.version > Tail_version)
+            Add(problems, "base.dat はこの版より新しい Tovi で保存されています。",
+                "base.dat: tail layout " + Num(tail.version) + " is newer than " + Num(Tail_version));
         for (const Table_file& t : Table_files) File_sized(folder, t.name, t.size, problems);
         const Rect32* rect = base_ok ? &c.base.Map_rect : nullptr;
-        Read_picture(folder, Map_picture_file, rect, c.map, problems);
-        // The aerial picture is optional; one that is there must be whole.
-        if (std::filesystem::exists(Fs_path(Path_join(folder, Photo_picture_file)), ec))
-            Read_picture(folder, Photo_picture_file, rect, c.photo, problems);
+        uint64_t map_sum = 0, photo_sum = 0;
+        Read_picture(folder, Map_picture_file, rect, c.map, problems, &map_sum);
+        // The aerial picture is optional; one that is there must be whole. One
+        // that does not belong to this map (left there by an older capture)
+        // is left aside, and the work loads without an aerial picture.
+        const bool photo_there = std::filesystem::exists(Fs_path(Path_join(folder, Photo_picture_file)), ec);
+        if (photo_there && tail.marked() && tail.sums[Sum_photo] == 0) {
+            c.notes.push_back("tst1.bmp はこの作業のものではないため、航空写真なしで読み込みました。");
+        } else if (photo_there) {
+            Read_picture(folder, Photo_picture_file, nullptr, c.photo, problems, &photo_sum);
+            if (rect && !c.photo.empty() && (c.photo.w != c.map.w || c.photo.h != c.map.h) && !tail.marked()) {
+                c.notes.push_back("tst1.bmp の大きさ（" + Num(c.photo.w) + " × " + Num(c.photo.h) +
+                                  "）が地図と合わないため、航空写真なしで読み込みました。");
+                c.photo = Image();
+            } else if (rect && !c.photo.empty() && (c.photo.w != c.map.w || c.photo.h != c.map.h)) {
+                Add(problems,
+                    std::string(Photo_picture_file) + " の大きさ（" + Num(c.photo.w) + " × " + Num(c.photo.h) +
+                        "）が地図の範囲と合いません。",
+                    std::string(Photo_picture_file) + ": " + Num(c.photo.w) + " x " + Num(c.photo.h) +
+                        " pixels, the map is " + Num(c.map.w) + " x " + Num(c.map.h));
+            }
+        } else if (tail.marked() && tail.sums[Sum_photo] != 0) {
+            Add(problems, std::string(Photo_picture_file) + " がありません。", std::string(Photo_picture_file) + ": missing");
+        }
         // The 88 MB of tables only for a folder that is right so far: a
         // folder already refused is refused at once.
         if (!problems.empty()) return problems;
@@ -345,9 +457,30 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         }
         Records_check(c.table[0].get(), c.table[1].get(), c.table[2].get(), Grid_cells, c.base.Road_rec_total,
                       problems);
+        if (!problems.empty()) return problems;
+        c.complete = true;
+        if (!tail.marked()) {
+            c.route_current = Legacy_route(c);
+            return problems;
+        }
+        c.route_current = c.base.Road_rec_total > 0 && tail.route_markers == Markers_sum(c.base);
+        if (ignore_checksums) return problems;
+        // Last, the checksums: every file is whole, but do they belong together?
+        if (tail.base_sum != Base_sum(c.base)) Sum_problem(problems, Base_file);
+        for (int i = 0; i < 4; ++i)
+            if (tail.sums[Sum_d1 + i] != Checksum(c.table[i].get(), Table_files[i].size))
+                Sum_problem(problems, Table_files[i].name);
+        if (tail.sums[Sum_map] != 0 && tail.sums[Sum_map] != map_sum) Sum_problem(problems, Map_picture_file);
+        if (tail.sums[Sum_photo] != 0 && tail.sums[Sum_photo] != photo_sum) Sum_problem(problems, Photo_picture_file);
     } catch (const std::bad_alloc&) {
         Add(problems, "メモリーが足りないため、確かめられません。", "out of memory while reading the folder");
     }
+    return problems;
+}
+
+Folder_problems Folder_load(const std::string& folder, bool ignore_checksums, Folder_content& content) {
+    Folder_problems problems = Data_folder_check(folder, &content, ignore_checksums);
+    if (problems.empty() && content.complete) Folder_content_install(content);
     return problems;
 }
 
@@ -369,32 +502,9 @@ int Data_save(int to_data_folder) {
         // Whole tables even before any capture, so that every saved folder loads.
         Grid_allocate();
         failed = Data_save_to(folder);
-        if (to_data_folder) {
-            std::vector<uint8_t> map_file, photo_file;
-            {
-                std::lock_guard shown(Shown_lock);
-                if (!Map_image.empty()) map_file = Bmp_bytes(Map_image, 0, 0, Map_image.w, Map_image.h);
-                if (!Photo_image.empty()) photo_file = Bmp_bytes(Photo_image, 0, 0, Photo_image.w, Photo_image.h);
-            }
-            auto note = [&](const char* name) {
-                if (!failed.empty()) failed += ' ';
-                failed += name;
-            };
-            const std::string map_path = Path_join(folder, Map_picture_file);
-            if (map_file.empty() || !File_replace(map_path, map_file.data(), map_file.size())) note(Map_picture_file);
-            const std::string photo_path = Path_join(folder, Photo_picture_file);
-            if (!photo_file.empty()) {
-                if (!File_replace(photo_path, photo_file.data(), photo_file.size())) note(Photo_picture_file);
-            } else {
-                // Work without an aerial picture: an older one there belongs to other work.
-                File_delete(photo_path);
-                std::error_code ec;
-                if (std::filesystem::exists(Fs_path(photo_path), ec)) note(Photo_picture_file);
-            }
-        }
     }
     if (failed.empty()) return 0;
-    Error_box(std::string(Save_failed_text) + failed + "\nフォルダ：" + folder);
+    Error_box(std::string(Save_failed_text) + failed + "\nフォルダ：" + folder + "\n" + Save_kept_text);
     return 1;
 }
 
@@ -404,21 +514,34 @@ int Save_command() {
     return 0;
 }
 
-int Data_load_from(const std::string& folder) {
+int Data_load_from(const std::string& folder, bool* route_current) {
     Folder_content content;
     const Folder_problems problems = Data_folder_check(folder, &content);
     if (!problems.empty()) {
-        Error_box(Load_refused_message(folder, problems));
-        return 1;
+        bool only_sums = content.complete;
+        for (const Folder_problem& p : problems) only_sums &= p.checksum;
+        // Files that are whole but were not saved together: the user decides.
+        const std::string question = Load_refused_message(folder, problems) + "\n\n" + Load_mismatch_question;
+        if (!only_sums) {
+            Error_box(Load_refused_message(folder, problems));
+            return 1;
+        }
+        if (Plat().Message_box(question, Confirm_caption, Box_yes_no, Owner_main) != Answer_yes) return 1;
     }
     const int32_t w = content.map.w, h = content.map.h;
     {
         std::lock_guard data(Data_lock);
-        Content_install(content);
+        Folder_content_install(content);
     }
+    if (route_current) *route_current = content.route_current;
     Fit_main_window(w, h);
     Map_compose();
     Plat().Main_window_refresh();
+    if (!content.notes.empty()) {
+        std::string text = folder;
+        for (const std::string& note : content.notes) text += "\n" + note;
+        Plat().Message_box(text, Confirm_caption, Box_ok, Owner_main);
+    }
     return 0;
 }
 
@@ -428,15 +551,13 @@ int Data_load() {
 }
 
 void Load_thread(std::string folder) {
-    if (Data_load_from(folder) == 0) {
-        int32_t total;
-        {
-            std::lock_guard lock(Markers_lock);
-            total = Base_data.Road_rec_total;
-        }
+    bool route_current = false;
+    if (Data_load_from(folder, &route_current) == 0) {
         Panel_enable(2);
-        // Without records there is nothing to show a route on until one is built.
-        Route_stale(total == 0 ? 1 : 0);
+        // The route display only for a route built for the markers loaded:
+        // records of a capture, or a route the markers have since moved away
+        // from, wait for "ルート作成".
+        Route_stale(route_current ? 0 : 1);
     }
     Load_slot& slot = Load();
     {

@@ -35,18 +35,24 @@ int Folder_pick(int owner, std::string& out, bool new_style);
 struct Folder_problem {
     std::string text;
     std::string detail;
+    // A checksum that does not match: the files are whole, but do not belong
+    // together, or an earlier version saved into the folder. The user may
+    // load such a folder anyway.
+    bool checksum = false;
 };
 using Folder_problems = std::vector<Folder_problem>;
 
 // The checks on bytes in memory; each appends what it finds. Data_folder_check
 // runs them on the files; the fuzz target runs them on mutated bytes.
-// base.dat: its size, the three counts within their capacities,
-// Road_rec_total within the grid and a Map_rect that can be a picture. On
-// success (nothing appended) the record is in out.
+// base.dat: its size, at most 2 evacuation places and the other counts
+// within their capacities, Road_rec_total within the grid, a Map_rect that
+// can be a picture and every marker in use inside it. On success (nothing
+// appended) the record is in out.
 void Base_check(const uint8_t* data, size_t size, Base_record& out, Folder_problems& problems);
 // Records 0 to total - 1 of the tables given as d1.dat, d2.dat and d3.dat
 // bytes holding `records` records each: every parent is -1 or a lower record
-// of the same table. The bytes need no alignment.
+// of the same table, and every position inside the grid. The bytes need no
+// alignment.
 void Records_check(const uint8_t* d1, const uint8_t* d2, const uint8_t* d3, int64_t records, int32_t total,
                    Folder_problems& problems);
 // A picture file's bytes (name is tst.bmp or tst1.bmp): a bitmap the reader
@@ -66,21 +72,41 @@ struct Folder_content {
     Base_record base{};
     Table_buffer table[4];  // d1.dat to d4.dat, each its table's full size
     Image map;
-    Image photo;  // empty when the folder has no tst1.bmp
+    Image photo;  // empty when the folder has no (usable) tst1.bmp
+    // Every check but the checksums passed: the content is whole, and a load
+    // may put it in place when the user accepts files that do not match.
+    bool complete = false;
+    // The records are a route built for the markers of the folder, so the
+    // route display may be offered at once.
+    bool route_current = false;
+    // What the load should tell the user although the folder loads (an
+    // aerial picture left aside, an interrupted save finished).
+    std::vector<std::string> notes;
 };
 
-// Every check of a load on the folder's files. Empty when the folder holds a
-// whole piece of work; its content is then in *content when one is given.
-Folder_problems Data_folder_check(const std::string& folder, Folder_content* content = nullptr);
+// Every check of a load on the folder's files, under the folder's lock and
+// after finishing or undoing an interrupted save. Empty when the folder holds
+// a whole piece of work; its content is then in *content when one is given.
+// With ignore_checksums, checksums that do not match are no problem.
+Folder_problems Data_folder_check(const std::string& folder, Folder_content* content = nullptr,
+                                  bool ignore_checksums = false);
+
+// Puts checked content in place of the work in memory: markers, tables,
+// record count, route index, pictures, Route_markers_sum. Nothing is shown.
+void Folder_content_install(Folder_content& content);
+
+// The one loader for tovi-cli: Data_folder_check, then Folder_content_install
+// when nothing (or, with ignore_checksums, only checksums) is wrong.
+Folder_problems Folder_load(const std::string& folder, bool ignore_checksums, Folder_content& content);
 
 // The message a refused load shows.
 std::string Load_refused_message(const std::string& folder, const Folder_problems& problems);
 
-// Writes the work into Data_folder (to_data_folder non-zero: the five data
-// files and the pictures held in memory) or into the program folder (the five
-// data files). Every file replaces its earlier version whole or not at all.
-// 0 = all written; 1 = a file could not be written: a message naming it has
-// been shown.
+// Writes the work (the five data files and the pictures held in memory) into
+// Data_folder (to_data_folder non-zero) or into the program folder, as one
+// set: the folder holds the old work or the new one, never a mix.
+// 0 = written; 1 = not: a message naming the file and the reason has been
+// shown, and the folder holds what it held before.
 int Data_save(int to_data_folder);
 
 // "保存" after the folder was chosen: Data_save(1), and the beep only when
@@ -91,7 +117,10 @@ int Save_command();
 // place of the current one: markers, tables, pictures, the window's size and
 // the shown map. Otherwise shows what is wrong and changes nothing.
 // 0 = loaded, 1 = refused.
-int Data_load_from(const std::string& folder);
+// With route_current given, it tells whether the loaded records are a route
+// built for the loaded markers. Files that are whole but whose checksums do not
+// match are loaded only when the user says so.
+int Data_load_from(const std::string& folder, bool* route_current = nullptr);
 int Data_load();  // from Data_folder
 
 // The load thread's body: Data_load_from(folder), then, after a successful
@@ -116,4 +145,8 @@ inline constexpr const char* Load_refused_text = "読み込めません";
 inline constexpr const char* Load_kept_text = "今の作業はそのままです。";
 inline constexpr const char* Load_busy_text = "読み込み中です。終わるまでお待ちください。";
 inline constexpr const char* Save_failed_text = "保存できません。次のファイルを書き込めませんでした：";
+inline constexpr const char* Save_kept_text = "フォルダの中身は前のままで、作業も消えていません。";
+inline constexpr const char* Load_mismatch_question =
+    "このフォルダのファイルは、いっしょに保存されたものではないか、前の版の Tovi で保存し直されています。\nそれでも読み込みますか？";
+inline constexpr const char* Folder_busy_text = "このフォルダは別のプログラムが使っています。しばらくしてからもう一度お試しください。";
 inline constexpr const char* Folder_no_path_text = "このフォルダには保存も読み込みもできません。別のフォルダを選んでください。";

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"  // Fs_path
+#include "platform/paths.h"
 
 // Writes size bytes to path, replacing any earlier file. False on any failure;
 // the earlier file, if there was one, is then left as it was.

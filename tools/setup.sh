@@ -2,7 +2,7 @@
 # Installs what building, running and testing Tovi need on Debian, once.
 # Safe to run again: it installs only what is missing.
 set -e
-PACKAGES="cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev python3 \
+PACKAGES="cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libxxhash-dev python3 \
   mingw-w64 g++-mingw-w64-x86-64 wine wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic \
   clang libclang-rt-14-dev"
 missing=""

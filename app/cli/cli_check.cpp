@@ -1,11 +1,14 @@
 // tovi-cli check.
 //
-//   tovi-cli check DIR
+//   tovi-cli check DIR [--ignore-checksums]
 //
-// Runs on DIR every check a load runs before it replaces the work: the five
-// data files whole and of their sizes, the counts, the record links and the
-// pictures. A valid folder prints its figures and exits 0; otherwise each
-// problem goes to standard error, one a line, and the exit code is 1.
+// Runs on DIR every check a load runs before it replaces the work: the files
+// whole and of their sizes, the counts and positions, the record links, the
+// pictures and the checksums that tell whether the files belong together
+// (with --ignore-checksums, whole files that do not belong together pass, as
+// the program loads them when the user says so). A valid folder prints its
+// figures and exits 0; otherwise each problem goes to standard error, one a
+// line, and the exit code is 1.
 #include "app/cli/cli_check.h"
 
 #include <cstdio>
@@ -13,20 +16,28 @@
 #include "storage/data_folder.h"
 
 int Check_command(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
+    std::vector<std::string> plain;
+    bool ignore_checksums = false;
+    for (const std::string& a : args) {
+        if (a == "--ignore-checksums") ignore_checksums = true;
+        else plain.push_back(a);
+    }
+    if (plain.size() != 1) {
         std::fprintf(stderr, "tovi-cli: check takes one folder\nusage: %s\n", Check_usage);
         return 2;
     }
-    const std::string& folder = args[0];
+    const std::string& folder = plain[0];
     Folder_content content;
-    const Folder_problems problems = Data_folder_check(folder, &content);
+    const Folder_problems problems = Data_folder_check(folder, &content, ignore_checksums);
     if (!problems.empty()) {
         for (const Folder_problem& p : problems) std::fprintf(stderr, "%s: %s\n", folder.c_str(), p.detail.c_str());
         return 1;
     }
+    for (const std::string& note : content.notes) std::fprintf(stderr, "%s: note: %s\n", folder.c_str(), note.c_str());
     const Base_record& b = content.base;
-    std::printf("ok %s\nMap_rect %d %d %d %d\nRoad_rec_total %d\nEvac_n %d Cong_n %d Nopass_n %d\naerial %s\n",
+    std::printf("ok %s\nMap_rect %d %d %d %d\nRoad_rec_total %d\nEvac_n %d Cong_n %d Nopass_n %d\naerial %s\nroute %s\n",
                 folder.c_str(), b.Map_rect.left, b.Map_rect.top, b.Map_rect.right, b.Map_rect.bottom,
-                b.Road_rec_total, b.Evac_n, b.Cong_n, b.Nopass_n, content.photo.empty() ? "no" : "yes");
+                b.Road_rec_total, b.Evac_n, b.Cong_n, b.Nopass_n, content.photo.empty() ? "no" : "yes",
+                content.route_current ? "current" : "none");
     return 0;
 }

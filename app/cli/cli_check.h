@@ -5,4 +5,4 @@
 
 int Check_command(const std::vector<std::string>& args);
 
-inline constexpr const char* Check_usage = "tovi-cli check DIR";
+inline constexpr const char* Check_usage = "tovi-cli check DIR [--ignore-checksums]";

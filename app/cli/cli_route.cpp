@@ -3,23 +3,21 @@
 //   tovi-cli route DIR
 //   tovi-cli walk DIR X Y [--scale 100|200]
 //
-// route: loads the work in DIR as a load would (tst.bmp, base.dat with its
-// markers, and d1.dat to d4.dat where present), restores the shown map with
-// its markers, runs "ルート作成" and, when the wave completes, writes base.dat
-// and d1.dat to d4.dat back into DIR as a save does. Prints the outcome, the
-// node count and the highest cost.
+// route: loads the work in DIR as the program's Load does (every file, every
+// check), restores the shown map with its markers, runs "ルート作成" and, when
+// the wave completes, writes the work back into DIR as a save does. Prints
+// the outcome, the node count and the highest cost.
 //
-// walk: from the saved route in DIR (base.dat, d1.dat to d3.dat), the route
-// from client pixel (X, Y): the node found in each wave, the pixel count and,
-// for more than 10 pixels, the four figures as the control panel shows them.
+// walk: from the route saved in DIR, built for its markers, the route from
+// client pixel (X, Y): the node found in each wave, the pixel count and, for
+// more than 10 pixels, the four figures as the control panel shows them.
 #include "app/cli/cli_route.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 
+#include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
 #include "map/grid.h"
@@ -38,62 +36,10 @@ int Usage_error(const std::string& text, const char* usage) {
     return 2;
 }
 
-int Input_error(const std::string& text) {
-    std::fprintf(stderr, "tovi-cli: %s\n", text.c_str());
-    return 2;
-}
-
 bool Parse_int(const std::string& text, int32_t& out) {
     const char* end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, out);
     return ec == std::errc() && p == end;
-}
-
-enum class Read_result { ok, missing, wrong_size };
-
-// Reads a data file into its table. With exact set, only a file of the
-// table's size is taken; otherwise, as a load does, a shorter file fills the
-// start of the table and a longer one only the table.
-Read_result Read_table(const std::string& path, void* table, size_t size, bool exact) {
-    std::ifstream in(Fs_path(path), std::ios::binary);
-    if (!in) return Read_result::missing;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0) return Read_result::missing;
-    if (exact && uint64_t(length) != size) return Read_result::wrong_size;
-    in.seekg(0, std::ios::beg);
-    const size_t take = std::min(size, size_t(length));
-    if (take && !in.read(static_cast<char*>(table), std::streamsize(take))) return Read_result::missing;
-    return Read_result::ok;
-}
-
-// base.dat into Base_data; "" or what is wrong with it.
-std::string Read_base(const std::string& dir) {
-    const std::string path = Path_join(dir, Base_file);
-    Base_record base;
-    switch (Read_table(path, &base, sizeof base, true)) {
-    case Read_result::ok: break;
-    case Read_result::missing: return path + ": cannot read the file";
-    case Read_result::wrong_size: return path + ": not a base.dat (it must be 5712 bytes)";
-    }
-    std::lock_guard lock(Markers_lock);
-    Base_data = base;
-    return "";
-}
-
-struct Table_file {
-    const char* name;
-    void* table;
-    size_t size;
-};
-
-std::vector<Table_file> Table_files() {
-    return {
-        {Queue0_file, Wave_queue[0], size_t(Wave_queue_bytes)},
-        {Queue1_file, Wave_queue[1], size_t(Wave_queue_bytes)},
-        {Kind_file, Rec_kind, size_t(Rec_kind_bytes)},
-        {Cells_file, Cell_map, size_t(Cell_map_bytes)},
-    };
 }
 
 const char* Outcome_text(Wave_status s) {
@@ -123,22 +69,8 @@ int Route_command(const std::vector<std::string>& args) {
     const std::string& dir = args[0];
     Console();
 
-    Image map;
-    const std::string map_path = Path_join(dir, Map_picture_file);
-    const Bmp_status map_status = Bmp_read(map_path, map);
-    if (map_status != Bmp_ok) return Input_error(map_path + ": " + Bmp_status_text(map_status));
-    const std::string base_error = Read_base(dir);
-    if (!base_error.empty()) return Input_error(base_error);
-    // The tables as a load leaves them: the wave keeps the bytes it never
-    // writes, so the files written afterwards are the ones a save would write.
-    Grid_allocate();
-    for (const Table_file& t : Table_files()) Read_table(Path_join(dir, t.name), t.table, t.size, false);
-    {
-        std::lock_guard lock(Shown_lock);
-        Map_image = std::move(map);
-    }
-    Images_loaded = 1;
-
+    Folder_content content;
+    if (!Cli_folder_load(dir, false, content)) return 2;
     int32_t places;
     {
         std::lock_guard lock(Markers_lock);
@@ -155,7 +87,8 @@ int Route_command(const std::vector<std::string>& args) {
     if (built != 0) return 1;
     const std::string failed = Data_save_to(dir);
     if (!failed.empty()) {
-        std::fprintf(stderr, "tovi-cli: cannot write %s in %s\n", failed.c_str(), dir.c_str());
+        std::fprintf(stderr, "tovi-cli: cannot write %s in %s; the folder holds the work as before\n", failed.c_str(),
+                     dir.c_str());
         return 1;
     }
     return 0;
@@ -183,26 +116,15 @@ int Walk_command(const std::vector<std::string>& args) {
     Console();
     Scale_flag = scale;
 
-    const std::string base_error = Read_base(dir);
-    if (!base_error.empty()) return Input_error(base_error);
-    Grid_allocate();
-    const std::vector<Table_file> tables = Table_files();
-    for (size_t i = 0; i < 3; ++i) {  // d4.dat, the visit bits, plays no part in a route
-        const std::string path = Path_join(dir, tables[i].name);
-        switch (Read_table(path, tables[i].table, tables[i].size, true)) {
-        case Read_result::ok: break;
-        case Read_result::missing: return Input_error(path + ": cannot read the file");
-        case Read_result::wrong_size:
-            return Input_error(path + ": not a saved table (it must be " + std::to_string(tables[i].size) + " bytes)");
-        }
-    }
+    Folder_content content;
+    if (!Cli_folder_load(dir, false, content)) return 2;
+    if (!content.route_current) return Cli_no_route(dir);
     int32_t count, places;
     {
         std::lock_guard lock(Markers_lock);
         count = Base_data.Road_rec_total;
         places = Base_data.Evac_n;
     }
-    Route_index_build(count);
 
     Route_path path;
     const bool found = Route_trace(x, y, places == 2, count, path);

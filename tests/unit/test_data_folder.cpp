@@ -66,20 +66,23 @@ void Make_work(int seed, int32_t total, int32_t w, int32_t h, bool photo) {
     {
         std::lock_guard lock(Markers_lock);
         Base_record b{};
+        // Markers on the map (a load refuses markers outside it).
         b.Evac_n = 2;
-        b.Evac_x[0] = 12 + seed;
-        b.Evac_y[0] = 13;
-        b.Evac_x[1] = 22;
-        b.Evac_y[1] = 9 + seed;
+        b.Evac_x[0] = (12 + seed) % w;
+        b.Evac_y[0] = 13 % h;
+        b.Evac_x[1] = 22 % w;
+        b.Evac_y[1] = (9 + seed) % h;
         b.Map_rect = {100 + seed, 50, 100 + seed + w, 50 + h};
         b.Cong_n = 1;
         b.Cong_x[0] = 5;
-        b.Cong_y[0] = 6 + seed;
+        b.Cong_y[0] = (6 + seed) % h;
         b.Cong_x[7] = 77;  // a deleted entry stays in the record
         b.Nopass_n = 3;
-        for (int i = 0; i < 3; ++i) b.Nopass_x[i] = b.Nopass_y[i] = 10 * i + seed;
+        for (int i = 0; i < 3; ++i) b.Nopass_x[i] = b.Nopass_y[i] = (10 * i + seed) % std::min(w, h);
         b.Base_reserved[17] = uint8_t(seed);
         Base_data = b;
+        // With records, they are a route built for these markers.
+        Route_markers_sum = total > 0 ? Markers_sum(b) : 0;
     }
     std::lock_guard lock(Shown_lock);
     Map_image = Pattern(w, h, seed);
@@ -311,7 +314,7 @@ TEST_F(Data_folder_test, RecordLinksMustLeadToAnEarlierRecordOfTheSameTable) {
 TEST_F(Data_folder_test, CountsUpToTheirCapacitiesAreAccepted) {
     Base_record b{};
     b.Map_rect = {0, 0, 1, 1};
-    b.Evac_n = 10;
+    b.Evac_n = 2;  // room for 10 in the record, 2 in use at most
     b.Cong_n = 100;
     b.Nopass_n = 100;
     b.Road_rec_total = Grid_cells;
@@ -324,6 +327,12 @@ TEST_F(Data_folder_test, CountsUpToTheirCapacitiesAreAccepted) {
     Base_check(reinterpret_cast<const uint8_t*>(&b), sizeof b, out, problems);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].detail, "base.dat: Nopass_n 101 outside 0..100");
+    b.Nopass_n = 100;
+    b.Evac_n = 3;
+    problems.clear();
+    Base_check(reinterpret_cast<const uint8_t*>(&b), sizeof b, out, problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].detail, "base.dat: Evac_n 3 outside 0..2");
 }
 
 TEST_F(Data_folder_test, SaveButtonAsksForTheFolderAndSavesUnlessCancelled) {
@@ -356,17 +365,20 @@ TEST_F(Data_folder_test, FailedSaveNamesTheFilesAndDoesNotBeep) {
     EXPECT_NE(Last_box().find("フォルダがありません。"), std::string::npos) << Last_box();
     EXPECT_EQ(Save_command(), 1);
     EXPECT_EQ(fake.beeps, 0);
-    EXPECT_NE(Last_box().find("base.dat d1.dat d2.dat d3.dat d4.dat tst.bmp"), std::string::npos) << Last_box();
+    EXPECT_NE(Last_box().find(std::string(Save_failed_text) + dir.file("missing") + " (open: not a folder)"),
+              std::string::npos)
+        << Last_box();
 
-    // Only the map picture cannot be written: the rest is saved, the old files stay whole.
+    // A folder where the map picture should go: nothing is saved, the folder keeps what it held.
     Data_folder = dir.str();
     fs::create_directory(dir.file("tst.bmp"));
     EXPECT_EQ(Save_command(), 1);
     EXPECT_EQ(fake.beeps, 0);
-    EXPECT_NE(Last_box().find(std::string(Save_failed_text) + "tst.bmp\nフォルダ：" + dir.str()), std::string::npos)
+    EXPECT_NE(Last_box().find(std::string(Save_failed_text) + "tst.bmp (check: not a file)\nフォルダ：" + dir.str()),
+              std::string::npos)
         << Last_box();
-    EXPECT_EQ(fs::file_size(dir.file("d1.dat")), 30720000u);
-    EXPECT_FALSE(fs::exists(dir.file("tst.bmp.new")));
+    EXPECT_NE(Last_box().find(Save_kept_text), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1);  // only the folder in the way
 }
 
 TEST_F(Data_folder_test, WorkWithoutAnAerialPictureRemovesAnOlderOne) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "map/grid.h"
 #include "route/route_trace.h"
@@ -40,14 +41,41 @@ void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out) {
     }
 }
 
+double Scale_metres_per_pixel(const Map_scale& scale) {
+    if (scale.metres_per_pixel > 0 && std::isfinite(scale.metres_per_pixel)) return scale.metres_per_pixel;
+    return scale.flag == 0 ? 1.0 : scale.flag == 1 ? 2.0 : 0.01;
+}
+
+std::string Scale_text(const Map_scale& scale) {
+    char buf[96];
+    if (scale.metres_per_pixel > 0 && std::isfinite(scale.metres_per_pixel))
+        std::snprintf(buf, sizeof buf, "1画素 = %.3g m (実測)", scale.metres_per_pixel);
+    else if (scale.flag == 0 || scale.flag == 1)
+        std::snprintf(buf, sizeof buf, "1画素 = %d m (%d m)", scale.flag + 1, (scale.flag + 1) * 100);
+    else
+        std::snprintf(buf, sizeof buf, "1画素 = 1 cm");
+    return buf;
+}
+
+Walk_length Walk_convert(int32_t count, const Map_scale& scale, double metres_per_minute) {
+    Walk_length w;
+    if (scale.metres_per_pixel > 0 && std::isfinite(scale.metres_per_pixel)) {
+        const double m = std::trunc(double(count) * scale.metres_per_pixel);
+        w.metres = int32_t(std::clamp(m, double(INT32_MIN), double(INT32_MAX)));
+    } else {
+        // The walking figures' own arithmetic: a 32-bit product that wraps,
+        // then the metres truncated toward zero in double precision.
+        uint32_t d = uint32_t(count);
+        if (scale.flag == 0) d *= 100u;
+        else if (scale.flag == 1) d *= 200u;
+        w.metres = int32_t(int32_t(d) / 100.0);
+    }
+    w.minutes = w.metres / metres_per_minute;
+    return w;
+}
+
 double Travel_minutes(int32_t count, int scale_flag) {
-    // The walking figures' own arithmetic: a 32-bit product that wraps, the
-    // metres truncated toward zero, then 70 m a minute in double precision.
-    uint32_t d = uint32_t(count);
-    if (scale_flag == 0) d *= 100u;
-    else if (scale_flag == 1) d *= 200u;
-    const int32_t metres = int32_t(int32_t(d) / 100.0);
-    return metres / 70.0;
+    return Walk_convert(count, Map_scale{scale_flag, 0.0}, Figures_speed).minutes;
 }
 
 int32_t Travel_band(double minutes, int32_t band_minutes) {

@@ -11,6 +11,7 @@
 // render, tests and benches.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Per pixel of the grid (index x + y * Grid_w_fixed): the pixel count that
@@ -23,9 +24,40 @@
 // not lead to a lower number. Takes Route_lock.
 void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out);
 
+// The map scale: the scale flag of the control panel (0 = 100 m, a pixel is
+// 1 m; 1 = 200 m, a pixel is 2 m; any other leaves the count unscaled, a
+// pixel is 1 cm), or, when metres_per_pixel is positive and finite, a scale
+// measured on the map itself, which replaces the flag.
+struct Map_scale {
+    int flag = 1;
+    double metres_per_pixel = 0.0;
+};
+
+// The metres one pixel stands for.
+double Scale_metres_per_pixel(const Map_scale& scale);
+// The scale as the page names it: "1画素 = 2 m (200 m)" or "1画素 = 1.37 m (実測)".
+std::string Scale_text(const Map_scale& scale);
+
+// A route of some pixels as a walker covers it.
+struct Walk_length {
+    int32_t metres = 0;  // truncated toward zero
+    double minutes = 0;  // metres / speed
+};
+
+// The one conversion of a route length to metres and minutes, for the
+// walking figures (at 70 m a minute) and the evacuation map (at its speed).
+// With the flag, metres come from the scaled 32-bit count that wraps and is
+// truncated toward zero, as the walking figures always computed them; with a
+// measured scale, from count x metres_per_pixel truncated toward zero (kept
+// within 32 bits). metres_per_minute must be positive.
+Walk_length Walk_convert(int32_t count, const Map_scale& scale, double metres_per_minute);
+
+// The walking speed of the walking figures, in metres a minute.
+inline constexpr double Figures_speed = 70.0;
+
 // The walking time in minutes of a route of count pixels, exactly as the
-// walking figures compute it (metres from the scaled 32-bit count, truncated,
-// at 70 m a minute). scale_flag 0 = 100 m, 1 = 200 m, any other unscaled.
+// walking figures compute it (at 70 m a minute). scale_flag 0 = 100 m,
+// 1 = 200 m, any other unscaled.
 double Travel_minutes(int32_t count, int scale_flag);
 
 // The band of a time: band k holds k x band_minutes <= minutes <

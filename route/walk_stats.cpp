@@ -12,12 +12,12 @@
 #include "app/panel.h"
 #include "app/shell.h"
 #include "platform/platform.h"
+#include "route/travel_time.h"
 
 namespace {
 
 constexpr double Body_height_cm = 168.0;
 constexpr double Stride_factor = 0.37;
-constexpr double Walk_speed_m_per_min = 70.0;
 constexpr double Body_mass_kg = 62.0;
 constexpr double Activity_factor = 2.8;  // calories per kilogram and hour
 constexpr double Minutes_per_hour = 60.0;
@@ -41,13 +41,11 @@ std::string Format_fixed(double v) {
 }  // namespace
 
 Walk_figures Walk_stats_texts(int32_t length, int scale_flag) {
-    int32_t d = length;
-    if (scale_flag == 0) d = Times(d, 100);
-    else if (scale_flag == 1) d = Times(d, 200);
-    const int32_t metres = int32_t(d / 100.0);
+    const Walk_length walk = Walk_convert(length, Map_scale{scale_flag, 0.0}, Figures_speed);
+    const int32_t metres = walk.metres;
     const double stride_cm = Body_height_cm * Stride_factor;
     const int32_t steps = int32_t(Times(metres, 100) / stride_cm);
-    const double minutes = metres / Walk_speed_m_per_min;
+    const double minutes = walk.minutes;
     const double calories = Body_mass_kg * minutes * Activity_factor / Minutes_per_hour;
     return {Format_int(metres), Format_int(steps), Format_fixed(minutes), Format_fixed(calories)};
 }

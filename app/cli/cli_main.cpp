@@ -103,6 +103,7 @@ constexpr Cli_command Commands[] = {
     {"walk", Walk_usage, Walk_command},
     {"check", Check_usage, Check_command},
     {"render", Render_usage, Render_command},
+    {"compare", Compare_usage, Compare_command},
 };
 
 }  // namespace

@@ -1,35 +1,55 @@
 // tovi-cli render.
 //
-//   tovi-cli render DIR OUT.png [--scale 100|200] [--band MINUTES]
+//   tovi-cli render DIR OUT.png [--scale 100|200 | --metres-per-pixel X]
+//       [--speed M] [--band MINUTES] [--limit MINUTES] [--title T] [--source S]
+//       [--date T] [--paper A4|A3 [--landscape|--portrait] [--dpi N]]
+//       [--figures OUT.json] [--font FILE]
 //
 // From the saved route in DIR (tst.bmp, base.dat, d1.dat to d3.dat), the
-// travel-time map (route/render.h): every reached road pixel coloured by the
-// walking time that the route display shows for it at the given scale (200 m
-// unless told), in bands of MINUTES whole minutes (1 unless told). Exit 1 when
-// DIR holds no built route, 2 for a wrong command line or unreadable files.
+// evacuation map (route/evac_map.h): every reached road pixel coloured by the
+// band of the walking time "ルート検証" computes for it, at M metres a minute
+// (43 unless told) and the map scale (200 m unless told), in bands of MINUTES
+// (3 unless told). Without --paper the map stands at the picture's top-left
+// at 1:1 with its legend beside it, so that a pixel's band is read at its map
+// position; with --paper, a whole page (landscape, 150 dpi unless told).
+// --figures writes the figures as JSON. The font is the one given, or a
+// Japanese one that fontconfig finds. Exit 1 when DIR holds no built route,
+// 2 for a wrong command line, unreadable files or no Japanese font; no file
+// is written then.
 #include "app/cli/cli_render.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "markers/base_data.h"
+#include "route/evac_map.h"
 #include "route/render.h"
+#include "route/text_render.h"
 #include "route/travel_time.h"
 #include "storage/data_files.h"
+#include "storage/file_io.h"
 
 namespace {
 
 // Wider bands than this would put the whole map into one colour.
 constexpr int32_t Band_max = 600;
+// Limits and speeds beyond these are typing errors.
+constexpr int32_t Limit_max = 6000;
+constexpr double Speed_max = 1000.0;
+constexpr int32_t Page_dpi_default = 150;
 
-int Usage_error(const std::string& text) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), Render_usage);
+int Usage_error(const std::string& text, const char* usage = Render_usage) {
+    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
     return 2;
 }
 
@@ -61,41 +81,11 @@ Read_result Read_exact(const std::string& path, void* table, size_t size) {
 
 }  // namespace
 
-int Render_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
-    int scale = 1;  // 200 m, the program's own start value
-    int32_t band = 1;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--scale") {
-            if (i + 1 >= args.size()) return Usage_error("--scale needs 100 or 200");
-            const std::string& v = args[++i];
-            if (v == "100") scale = 0;
-            else if (v == "200") scale = 1;
-            else return Usage_error("--scale is 100 or 200");
-        } else if (args[i] == "--band") {
-            if (i + 1 >= args.size()) return Usage_error("--band needs a number of minutes");
-            const std::string& v = args[++i];
-            const char* end = v.data() + v.size();
-            auto [p, ec] = std::from_chars(v.data(), end, band);
-            if (ec != std::errc() || p != end || band < 1 || band > Band_max)
-                return Usage_error("--band is a whole number of minutes from 1 to " + std::to_string(Band_max));
-        } else {
-            plain.push_back(args[i]);
-        }
-    }
-    if (plain.size() != 2) return Usage_error("render takes DIR and OUT.png");
-    const std::string& dir = plain[0];
-    const std::string& out_path = plain[1];
-    static Cli_platform platform;
-    Plat_install(&platform);
-    Shell_start();
-
-    Image map;
+int Saved_route_read(const std::string& dir, Image& map, Base_record& base) {
     const std::string map_path = Path_join(dir, Map_picture_file);
     const Bmp_status map_status = Bmp_read(map_path, map);
     if (map_status != Bmp_ok) return Input_error(map_path + ": " + Bmp_status_text(map_status));
 
-    Base_record base;
     const std::string base_path = Path_join(dir, Base_file);
     switch (Read_exact(base_path, &base, sizeof base)) {
     case Read_result::ok: break;
@@ -133,15 +123,235 @@ int Render_command(const std::vector<std::string>& args) {
         return No_route(dir, "its tables do not start at the first evacuation place (a capture's road network, "
                              "or the places moved since the route was built)");
 
-    std::vector<int32_t> counts;
-    Travel_counts(base.Road_rec_total, base.Evac_n == 2, counts);
-    const Travel_render r = Travel_map_render(map, base, counts, scale, band);
-    if (!Png_write(r.picture, out_path)) {
+    return 0;
+}
+
+namespace {
+
+bool Parse_whole(const std::string& v, int32_t& out) {
+    const char* end = v.data() + v.size();
+    auto [p, ec] = std::from_chars(v.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+// A decimal number such as 43 or 1.37, nothing else (no blanks, no "inf").
+bool Parse_decimal(const std::string& v, double& out) {
+    if (v.empty() || v.size() > 32) return false;
+    int dots = 0;
+    for (char c : v) {
+        if (c == '.') ++dots;
+        else if (c < '0' || c > '9') return false;
+    }
+    if (dots > 1 || v == ".") return false;
+    std::istringstream in(v);
+    in.imbue(std::locale::classic());
+    in >> out;
+    return !in.fail() && std::isfinite(out);
+}
+
+std::vector<uint8_t> File_bytes(const std::string& path) {
+    std::ifstream in(Fs_path(path), std::ios::binary);
+    if (!in) return {};
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The files a Japanese font may be in: fontconfig's answers on Linux, the
+// usual UI fonts of the system's fonts folder on Windows.
+std::vector<std::string> Font_candidates() {
+    std::vector<std::string> out;
+#ifdef _WIN32
+    const char* windir = std::getenv("WINDIR");
+    const std::string fonts = Path_join(windir && *windir ? windir : "C:\\Windows", "Fonts");
+    for (const char* name : {"YuGothM.ttc", "meiryo.ttc", "msgothic.ttc", "BIZ-UDGothicR.ttc", "ipag.ttf"})
+        out.push_back(Path_join(fonts, name));
+#else
+    for (const char* pattern : {"IPAGothic:lang=ja", "Noto Sans CJK JP:lang=ja", ":lang=ja"}) {
+        const std::string command = std::string("fc-match -f '%{file}' '") + pattern + "' 2>/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) continue;
+        std::string file;
+        char buf[512];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) file.append(buf, n);
+        pclose(pipe);
+        if (!file.empty()) out.push_back(file);
+    }
+#endif
+    return out;
+}
+
+}  // namespace
+
+std::string Cli_font_load(const std::string& given, Text_font& font) {
+    if (!given.empty()) {
+        std::vector<uint8_t> bytes = File_bytes(given);
+        if (bytes.empty()) return given + ": cannot read the font file";
+        const std::string why = Text_font_load(font, std::move(bytes));
+        return why.empty() ? "" : given + ": " + why;
+    }
+    for (const std::string& path : Font_candidates()) {
+        std::vector<uint8_t> bytes = File_bytes(path);
+        if (!bytes.empty() && Text_font_load(font, std::move(bytes)).empty()) return "";
+    }
+    return "no font with Japanese glyphs found (install one, e.g. Debian's fonts-ipafont-gothic, or give a font "
+           "file with --font FILE)";
+}
+
+std::string Today_text() {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* t = std::localtime(&now);
+    if (!t) return "";
+    return std::to_string(t->tm_year + 1900) + "年" + std::to_string(t->tm_mon + 1) + "月" + std::to_string(t->tm_mday) + "日";
+}
+
+int Map_option(const std::vector<std::string>& args, size_t& i, Map_args& a, std::string& why) {
+    const std::string& o = args[i];
+    static const char* const with_value[] = {"--scale", "--metres-per-pixel", "--speed", "--band", "--limit",
+                                             "--title", "--source", "--date", "--paper", "--dpi", "--figures",
+                                             "--font"};
+    bool valued = false;
+    for (const char* v : with_value) valued |= o == v;
+    if (valued && i + 1 >= args.size()) {
+        why = o + " needs a value";
+        return -1;
+    }
+    if (o == "--scale") {
+        const std::string& v = args[++i];
+        if (v == "100") a.options.scale.flag = 0;
+        else if (v == "200") a.options.scale.flag = 1;
+        else return why = "--scale is 100 or 200", -1;
+    } else if (o == "--metres-per-pixel") {
+        double v = 0;
+        if (!Parse_decimal(args[++i], v) || !(v > 0) || v > 1000)
+            return why = "--metres-per-pixel is a number of metres above 0 and at most 1000, such as 1.37", -1;
+        a.options.scale.metres_per_pixel = v;
+    } else if (o == "--speed") {
+        double v = 0;
+        if (!Parse_decimal(args[++i], v) || !(v > 0) || v > Speed_max)
+            return why = "--speed is metres a minute, more than 0 and at most " + std::to_string(int(Speed_max)) +
+                         ", such as 43", -1;
+        a.options.speed = v;
+    } else if (o == "--band") {
+        int32_t v = 0;
+        if (!Parse_whole(args[++i], v) || v < 1 || v > Band_max)
+            return why = "--band is a whole number of minutes from 1 to " + std::to_string(Band_max), -1;
+        a.options.band_minutes = v;
+    } else if (o == "--limit") {
+        int32_t v = 0;
+        if (!Parse_whole(args[++i], v) || v < 1 || v > Limit_max)
+            return why = "--limit is a whole number of minutes from 1 to " + std::to_string(Limit_max), -1;
+        a.options.limit_minutes = v;
+    } else if (o == "--title") {
+        a.texts.title = args[++i];
+        a.title_given = true;
+        if (a.texts.title.empty()) return why = "--title needs a text", -1;
+    } else if (o == "--source") {
+        a.texts.source = args[++i];
+    } else if (o == "--date") {
+        a.texts.date = args[++i];
+    } else if (o == "--paper") {
+        const std::string& v = args[++i];
+        if (v != "A4" && v != "A3") return why = "--paper is A4 or A3", -1;
+        a.paper = v;
+    } else if (o == "--landscape" || o == "--portrait") {
+        const int want = o == "--landscape" ? 1 : 2;
+        if (a.orientation != 0 && a.orientation != want) return why = "--landscape and --portrait exclude each other", -1;
+        a.orientation = want;
+    } else if (o == "--dpi") {
+        int32_t v = 0;
+        if (!Parse_whole(args[++i], v) || v < Page_dpi_min || v > Page_dpi_max)
+            return why = "--dpi is a whole number from " + std::to_string(Page_dpi_min) + " to " +
+                         std::to_string(Page_dpi_max), -1;
+        a.dpi = v;
+    } else if (o == "--figures") {
+        a.figures_path = args[++i];
+        if (a.figures_path.empty()) return why = "--figures needs a file name", -1;
+    } else if (o == "--font") {
+        a.font_path = args[++i];
+    } else if (o.size() > 1 && o[0] == '-') {
+        return why = "unknown option " + o, -1;
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+int Write_outputs(const Image& picture, const std::string& out_path, const std::string& json,
+                  const std::string& json_path) {
+    const std::vector<uint8_t> png = Png_bytes(picture);
+    if (png.empty()) {
+        std::fprintf(stderr, "tovi-cli: cannot encode the picture\n");
+        return 1;
+    }
+    if (!File_replace(out_path, png.data(), png.size())) {
         std::fprintf(stderr, "tovi-cli: cannot write %s\n", out_path.c_str());
         return 1;
     }
-    std::printf("rendered %s (%d x %d)\nreached pixels %d\nlongest walk %.2f min\nbands %d of %d min\n",
-                out_path.c_str(), r.picture.w, r.picture.h, r.reached, Travel_minutes(r.longest_count, scale), r.bands,
-                band);
+    if (!json_path.empty() && !File_replace(json_path, json.data(), json.size())) {
+        std::error_code ignored;
+        std::filesystem::remove(Fs_path(out_path), ignored);
+        std::fprintf(stderr, "tovi-cli: cannot write %s (%s not kept either)\n", json_path.c_str(), out_path.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Render_command(const std::vector<std::string>& args) {
+    std::vector<std::string> plain;
+    Map_args a;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string why;
+        const int taken = Map_option(args, i, a, why);
+        if (taken < 0) return Usage_error(why);
+        if (taken == 0) plain.push_back(args[i]);
+    }
+    if (plain.size() != 2) return Usage_error("render takes DIR and OUT.png");
+    if (a.paper.empty() && (a.orientation != 0 || a.dpi != 0))
+        return Usage_error("--landscape, --portrait and --dpi belong to a page: give --paper A4 or A3");
+    if (a.texts.date.empty()) a.texts.date = Today_text();
+    const std::string& dir = plain[0];
+    const std::string& out_path = plain[1];
+    if (!a.figures_path.empty() && Fs_path(a.figures_path) == Fs_path(out_path))
+        return Usage_error("--figures must name another file than the picture");
+
+    Text_font font;
+    const std::string font_why = Cli_font_load(a.font_path, font);
+    if (!font_why.empty()) return Input_error(font_why);
+
+    static Cli_platform platform;
+    Plat_install(&platform);
+    Shell_start();
+    Image map;
+    Base_record base;
+    if (const int code = Saved_route_read(dir, map, base); code != 0) return code;
+
+    std::vector<int32_t> counts;
+    Travel_counts(base.Road_rec_total, base.Evac_n == 2, counts);
+    Image picture;
+    Evac_figures figures;
+    if (a.paper.empty()) {
+        Evac_render r = Evac_map_render(map, base, counts, a.options, a.texts, font);
+        if (!r.error.empty()) return Usage_error(r.error);
+        picture = std::move(r.picture);
+        figures = r.figures;
+    } else {
+        Page_spec spec;
+        spec.paper = a.paper == "A3" ? Paper::A3 : Paper::A4;
+        spec.landscape = a.orientation != 2;
+        spec.dpi = a.dpi ? a.dpi : Page_dpi_default;
+        Evac_page pg = Evac_page_render(spec, map, base, counts, a.options, a.texts, font);
+        if (!pg.error.empty()) return Usage_error(pg.error);
+        picture = std::move(pg.picture);
+        figures = pg.figures;
+    }
+    if (const int code = Write_outputs(picture, out_path, Evac_figures_json(figures, a.options), a.figures_path);
+        code != 0)
+        return code;
+    std::printf("rendered %s (%d x %d)\nreached pixels %lld\nlongest walk %d m %.2f min\nbands of %d min at %g m/min\n",
+                out_path.c_str(), picture.w, picture.h, static_cast<long long>(figures.reached),
+                figures.longest.metres, figures.longest.minutes, a.options.band_minutes, a.options.speed);
+    for (int32_t k = 0; k < Evac_bands; ++k)
+        std::printf("band %d: %s\n", k, Evac_share_text(figures.band_tenths[k]).c_str());
+    if (a.options.limit_minutes > 0)
+        std::printf("beyond %d min: %s\n", a.options.limit_minutes, Evac_share_text(figures.beyond_tenths).c_str());
     return 0;
 }

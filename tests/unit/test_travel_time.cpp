@@ -1,6 +1,8 @@
-// The travel-time map: the per-pixel count against the route display's own
-// tracing (hand-made tables and a real map), the time against tovi-cli walk,
-// band edges, the composed picture, and the refusal of folders without a route.
+// Walking time of every pixel: the per-pixel count against the route
+// display's own tracing (hand-made tables and a real map), the time against
+// tovi-cli walk, band edges, the map picture drawn from it (at the walking
+// figures' 70 m a minute in 1-minute bands), and the refusal of folders
+// without a route.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -17,6 +19,7 @@
 #include "markers/base_data.h"
 #include "markers/markers.h"
 #include "platform/fake/fake_platform.h"
+#include "route/evac_map.h"
 #include "route/render.h"
 #include "route/route_trace.h"
 #include "route/travel_time.h"
@@ -221,14 +224,18 @@ TEST_F(Travel_test, TimeOfAPixelIsWhatWalkReportsOnARealMap) {
     Base_data = sets;
     ASSERT_EQ(Data_save_to(work.str()), "");
     ASSERT_TRUE(Bmp_write(map, work.file("tst.bmp"), 0, 0, map.w, map.h));
-    const Cli_run render = Cli(out, "render " + Q(work.str()) + " " + Q(out.file("map.png")) + " --scale 100");
+    const Cli_run render =
+        Cli(out, "render " + Q(work.str()) + " " + Q(out.file("map.png")) + " --scale 100 --speed 70 --band 1");
     ASSERT_EQ(render.code, 0) << render.err;
     Image png;
     ASSERT_TRUE(Picture_read(out.file("map.png"), png, why)) << why;
-    const Travel_render expected = Travel_map_render(map, sets, counts, 0, 1);
-    ASSERT_EQ(png.w, expected.picture.w);
-    ASSERT_EQ(png.h, expected.picture.h);
-    EXPECT_TRUE(png.px == expected.picture.px);
+    // The map stands at the picture's top-left at 1:1, the legend beside it.
+    const Evac_options figures_speed{70, 1, 0, {0, 0.0}};
+    const Image expected = Evac_map_draw(map, sets, counts, figures_speed);
+    ASSERT_GT(png.w, expected.w);
+    ASSERT_EQ(png.h, expected.h);
+    for (int32_t y = 0; y < expected.h; ++y)
+        for (int32_t x = 0; x < expected.w; ++x) ASSERT_EQ(png.get(x, y), expected.get(x, y)) << x << ", " << y;
 
     const Point walks[] = {probes[probes.size() - 1], probes[probes.size() - 2], probes[probes.size() - 3],
                            {b.x + 1, b.y}, {3, 3}};
@@ -247,7 +254,8 @@ TEST_F(Travel_test, TimeOfAPixelIsWhatWalkReportsOnARealMap) {
             bool near_marker = false;
             for (const Point m : {a, b, c, d}) near_marker |= std::abs(m.x - p.x) <= 8 && std::abs(m.y - p.y) <= 8;
             if (count > 0 && !near_marker) {
-                EXPECT_EQ(png.get(p.x, p.y), Travel_band_colour(Travel_band(Travel_minutes(count, 0), 1), expected.bands));
+                EXPECT_EQ(png.get(p.x, p.y),
+                          Evac_band_colour(std::min(Travel_band(Travel_minutes(count, 0), 1), Evac_bands - 1)));
             }
         }
     }
@@ -257,7 +265,7 @@ TEST_F(Travel_test, TimeOfAPixelIsWhatWalkReportsOnARealMap) {
 
 // A road along row 20 from a place at its west end, cut by a no-passage
 // point: east of the cut the road is a gap.
-TEST_F(Travel_test, PictureColoursReachedPixelsKeepsGapsAndFadesTheRest) {
+TEST_F(Travel_test, PictureColoursReachedPixelsMarksGapsAndFadesTheRest) {
     Image map(200, 60, Land);
     for (int32_t x = 5; x < 195; ++x) map.set(x, 20, White), map.set(x, 21, White);
     Base_record sets{};
@@ -270,22 +278,26 @@ TEST_F(Travel_test, PictureColoursReachedPixelsKeepsGapsAndFadesTheRest) {
     std::vector<int32_t> counts;
     Travel_counts(r.nodes, 0, counts);
 
-    // At 100 m a pixel is 1 m: 70 pixels a minute. Node 0 counts 1.
-    const Travel_render pic = Travel_map_render(map, sets, counts, 0, 1);
-    EXPECT_EQ(pic.bands, 2);
-    EXPECT_EQ(pic.reached, r.nodes);
-    EXPECT_EQ(pic.picture.h, 60 > 2 * Legend_pad + Legend_row ? 60 : 2 * Legend_pad + Legend_row);
-    EXPECT_GT(pic.picture.w, map.w);
+    // At 100 m a pixel is 1 m: 70 pixels a minute at the figures' speed. Node 0 counts 1.
+    const Evac_options figures_speed{70, 1, 0, {0, 0.0}};
+    const Image pic = Evac_map_draw(map, sets, counts, figures_speed);
+    const Evac_figures f = Evac_figures_of(map, counts, figures_speed);
+    EXPECT_EQ(f.reached, r.nodes);
+    EXPECT_GT(f.band_pixels[0], 0);
+    EXPECT_GT(f.band_pixels[1], 0);
+    EXPECT_EQ(f.band_pixels[0] + f.band_pixels[1], f.reached);
+    EXPECT_EQ(pic.w, map.w);
+    EXPECT_EQ(pic.h, map.h);
     struct Case {
         const char* what;
         int32_t x, y;
         uint32_t colour;
     } const cases[] = {
-        {"near end of the first band", 30, 21, Travel_band_colour(0, 2)},
-        {"69 pixels: 0.99 min", 15 + 68, 20, Travel_band_colour(0, 2)},
-        {"70 pixels: 1.00 min", 15 + 69, 20, Travel_band_colour(1, 2)},
-        {"before the cut", 130, 20, Travel_band_colour(1, 2)},
-        {"gap behind the cut", 170, 20, White},
+        {"near end of the first band", 30, 21, Evac_band_colour(0)},
+        {"69 pixels: 0.99 min", 15 + 68, 20, Evac_band_colour(0)},
+        {"70 pixels: 1.00 min", 15 + 69, 20, Evac_band_colour(1)},
+        {"before the cut", 130, 20, Evac_band_colour(1)},
+        {"gap behind the cut", 170, 20, Evac_unreached_colour},
         {"no-passage point", 150, 20, Marker_colour(Kind_nopass)},
         {"evacuation place", 15, 21, Marker_colour(Kind_evac)},
         {"ring around the place", 12, 22, Rgb(30, 30, 30)},
@@ -293,22 +305,22 @@ TEST_F(Travel_test, PictureColoursReachedPixelsKeepsGapsAndFadesTheRest) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(pic.picture.get(c.x, c.y), c.colour);
+        EXPECT_EQ(pic.get(c.x, c.y), c.colour);
     }
     EXPECT_NE(Travel_faded(Land), Land);
     EXPECT_EQ(Travel_faded(White), White);
-    EXPECT_EQ(Travel_band_colour(0, 5), Travel_band_colour(0, 1));
-    EXPECT_NE(Travel_band_colour(0, 5), Travel_band_colour(4, 5));
+    EXPECT_NE(Evac_band_colour(0), Evac_band_colour(4));
 
     // Wider bands: one band of 5 minutes covers the whole road.
-    EXPECT_EQ(Travel_map_render(map, sets, counts, 0, 5).bands, 1);
+    const Evac_figures wide = Evac_figures_of(map, counts, {70, 5, 0, {0, 0.0}});
+    EXPECT_EQ(wide.band_pixels[0], wide.reached);
     // The PNG round-trips.
     Temp_folder out;
-    ASSERT_TRUE(Png_write(pic.picture, out.file("p.png")));
+    ASSERT_TRUE(Png_write(pic, out.file("p.png")));
     Image back;
     std::string why;
     ASSERT_TRUE(Picture_read(out.file("p.png"), back, why)) << why;
-    EXPECT_TRUE(back.px == pic.picture.px);
+    EXPECT_TRUE(back.px == pic.px);
 }
 
 // ---- Folders without a route ----

@@ -1,17 +1,23 @@
 #!/bin/bash
-# Builds the data-folder fuzz target with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer, seeds it with real saved folders cut down to
-# the fuzz input (see fuzz_data_folder.cpp), and runs it for a bounded time.
-#   tests/fuzz/run.sh [SECONDS]        (default 60)
+# Builds the fuzz targets with libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer, seeds them, and runs each for a bounded time:
+#   fuzz_data_folder  the load's checks on real saved folders cut down to the
+#                     fuzz input (see fuzz_data_folder.cpp);
+#   fuzz_picture      the capture's screen picture reader and its flood, seeded
+#                     with the sample maps cut small as PNG and BMP and a few
+#                     small bitmaps (see fuzz_picture.cpp).
+#   tests/fuzz/run.sh [SECONDS]        (default 60, shared by the targets)
 # Environment: TOVI_FUZZ_OUT (default build/fuzz), TOVI_CLI (default
 # build/native/tovi-cli, used for the seeds), TOVI_MAPS, FUZZ_JOBS.
-# Exit code 0 when the run found nothing; a finding is left in OUT/artifacts.
+# Exit code 0 when the runs found nothing; a finding is left in OUT/artifacts
+# (the picture target's with the prefix picture-).
 set -eu
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 SECONDS_MAX=${1:-60}
 OUT=${TOVI_FUZZ_OUT:-$ROOT/build/fuzz}
 CLI=${TOVI_CLI:-$ROOT/build/native/tovi-cli}
-MAP=${TOVI_MAPS:-$ROOT/resources/maps}/street-grid-1600x1200.png
+MAPS=${TOVI_MAPS:-$ROOT/resources/maps}
+MAP=$MAPS/street-grid-1600x1200.png
 JOBS=${FUZZ_JOBS:-2}
 CXX=${FUZZ_CXX:-clang++}
 mkdir -p "$OUT/obj" "$OUT/artifacts"
@@ -34,9 +40,11 @@ for src in "$ROOT"/{app,map,route,markers,storage,platform}/*.cpp; do
 done
 while [ "$(jobs -rp | wc -l)" -gt 0 ]; do wait -n || failed=1; done
 [ "$failed" -eq 0 ] || { echo "fuzz: the build failed" >&2; exit 2; }
-target="$OUT/obj/fuzz_data_folder.o"
-compile "$ROOT/tests/fuzz/fuzz_data_folder.cpp" "$target" fuzzer,address,undefined
-"$CXX" -fsanitize=fuzzer,address,undefined "$target" "${objects[@]}" -lpthread -o "$OUT/fuzz_data_folder"
+for name in fuzz_data_folder fuzz_picture; do
+    target="$OUT/obj/$name.o"
+    compile "$ROOT/tests/fuzz/$name.cpp" "$target" fuzzer,address,undefined || { echo "fuzz: the build failed" >&2; exit 2; }
+    "$CXX" -fsanitize=fuzzer,address,undefined "$target" "${objects[@]}" -lpthread -o "$OUT/$name"
+done
 
 # Seeds: the capture of the street grid as saved (its base, the first records
 # of its tables, a small cut of its map picture), the same made consistent
@@ -90,15 +98,126 @@ for i, folder in enumerate(folders):
     seed('consistent', base)
 PY
 
-echo "fuzz: $(ls "$OUT/seeds" | wc -l) seeds, ${SECONDS_MAX} s"
+# Seeds of the picture target: each sample map cut small at two places, as
+# an 8-bit RGB PNG, a bottom-up and a top-down BMP; a small street grid with
+# an evacuation place in the middle (a flood that goes on past its first
+# records); and small bitmaps of other layouts the reader takes.
+rm -rf "$OUT/seeds_picture" "$OUT/corpus_picture"
+mkdir -p "$OUT/seeds_picture" "$OUT/corpus_picture"
+python3 - "$OUT/seeds_picture" "$MAPS"/*.png <<'PY'
+import struct, sys, zlib
+out, maps = sys.argv[1], sys.argv[2:]
+
+def png_rows(path, rows):
+    """The first rows of an 8-bit RGB or RGBA, non-interlaced PNG, as RGB."""
+    f = open(path, 'rb').read()
+    at, idat, head = 8, b'', None
+    while at < len(f):
+        n, kind = struct.unpack_from('>I4s', f, at)
+        if kind == b'IHDR': head = struct.unpack_from('>IIBBBBB', f, at + 8)
+        if kind == b'IDAT': idat += f[at + 8:at + 8 + n]
+        if kind == b'IEND': break
+        at += 12 + n
+    w, h, depth, colour, _, _, interlace = head
+    if depth != 8 or colour not in (2, 6) or interlace: return None
+    bpp = 3 if colour == 2 else 4
+    stride = w * bpp
+    z = zlib.decompressobj()
+    raw, prev, result = b'', bytearray(stride), []
+    for chunk in (idat[i:i + 65536] for i in range(0, len(idat), 65536)):
+        raw += z.decompress(chunk)
+        while len(raw) >= stride + 1 and len(result) < rows:
+            kind, line = raw[0], bytearray(raw[1:stride + 1])
+            raw = raw[stride + 1:]
+            for i in range(stride):
+                a = line[i - bpp] if i >= bpp else 0
+                b = prev[i]
+                c = prev[i - bpp] if i >= bpp else 0
+                if kind == 1: line[i] = (line[i] + a) & 255
+                elif kind == 2: line[i] = (line[i] + b) & 255
+                elif kind == 3: line[i] = (line[i] + (a + b) // 2) & 255
+                elif kind == 4:
+                    p = a + b - c
+                    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                    line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+            result.append(bytes(line) if bpp == 3 else bytes(v for j, v in enumerate(line) if j % 4 != 3))
+            prev = line
+        if len(result) >= rows: break
+    return result
+
+def png(w, h, rows, colour=2, depth=8):
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    body = b''.join(b'\0' + r for r in rows)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, depth, colour, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(body, 9)) + chunk(b'IEND', b''))
+
+def bmp(w, h, rows, top_down=False):
+    stride = (w * 3 + 3) // 4 * 4
+    order = rows if top_down else list(reversed(rows))
+    data = b''.join(bytes(v for px in range(w) for v in reversed(r[px * 3:px * 3 + 3])) + bytes(stride - w * 3) for r in order)
+    return b'BM' + struct.pack('<IIIIiiHHIIiiII', 54 + len(data), 0, 54, 40, w, -h if top_down else h, 1, 24, 0,
+                               len(data), 0, 0, 0, 0) + data
+
+def save(name, b):
+    open('%s/%s' % (out, name), 'wb').write(b)
+
+W, H = 40, 32
+for path in maps:
+    name = path.rsplit('/', 1)[-1].rsplit('.', 1)[0]
+    rows = png_rows(path, 140)
+    if not rows: continue
+    for x0, y0 in ((200, 100), (520, 40)):
+        cut = [r[x0 * 3:(x0 + W) * 3] for r in rows[y0:y0 + H]]
+        save('%s-%d-%d.png' % (name, x0, y0), png(W, H, cut))
+        save('%s-%d-%d.bmp' % (name, x0, y0), bmp(W, H, cut))
+        save('%s-%d-%d-top-down.bmp' % (name, x0, y0), bmp(W, H, cut, True))
+
+# A street grid: white roads every 8 pixels between grey blocks, the
+# evacuation colour on the road a few pixels right of the flood's start.
+G = 48
+grid = [bytearray(b'\xff\xff\xff' * G) for _ in range(G)]
+for y in range(G):
+    for x in range(G):
+        if x % 8 > 2 and y % 8 > 2: grid[y][x * 3:x * 3 + 3] = b'\xf2\xef\xe9'
+grid[G // 2][(G // 2 + 4) * 3:(G // 2 + 5) * 3] = bytes((100, 250, 100))
+grid = [bytes(r) for r in grid]
+save('grid-evac.png', png(G, G, grid))
+save('grid-evac.bmp', bmp(G, G, grid))
+save('grid-evac-grey.png', png(G, G, [bytes(r[i] for i in range(0, len(r), 3)) for r in grid], colour=0))
+# Small bitmaps: one pixel, one row, one column, 32 bits, 8 bits with a palette.
+save('one-pixel.bmp', bmp(1, 1, [b'\x10\x20\x30']))
+save('one-row.bmp', bmp(7, 1, [bytes(range(21))]))
+save('one-column.bmp', bmp(1, 5, [bytes((i, i, i)) for i in range(5)], True))
+px32 = bytes(range(64))
+save('rgba-32.bmp', b'BM' + struct.pack('<IIIIiiHHIIiiII', 54 + 64, 0, 54, 40, 4, 4, 1, 32, 0, 64, 0, 0, 0, 0) + px32)
+palette = b''.join(bytes((i * 60, 255 - i * 60, i * 20, 0)) for i in range(4))
+px8 = bytes((0, 1, 2, 3, 3, 2, 1, 0))  # two rows of four
+save('palette-8.bmp', b'BM' + struct.pack('<IIIIiiHHIIiiII', 54 + 16 + 8, 0, 54 + 16, 40, 4, 2, 1, 8, 0, 8, 0, 0, 4, 4) +
+     palette + px8)
+PY
+
+# The time given is shared: each target gets its part, at least one second.
+share=$(( SECONDS_MAX / 2 ))
+[ "$share" -ge 1 ] || share=1
 status=0
-"$OUT/fuzz_data_folder" -max_total_time="$SECONDS_MAX" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$OUT/artifacts/" -print_final_stats=1 "$OUT/corpus" "$OUT/seeds" >"$OUT/fuzz.log" 2>&1 || status=$?
-grep -E '^stat::number_of_executed_units|^#[0-9]+ *DONE' "$OUT/fuzz.log" || true
+run() {  # target log corpus seeds artifact-prefix
+    local target_status=0
+    echo "fuzz: $1: $(ls "$4" | wc -l) seeds, ${share} s"
+    "$OUT/$1" -max_total_time="$share" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$5" -print_final_stats=1 "$3" "$4" >"$2" 2>&1 || target_status=$?
+    grep -E '^stat::number_of_executed_units|^#[0-9]+ *DONE' "$2" || true
+    if [ "$target_status" -ne 0 ]; then
+        tail -40 "$2"
+        echo "fuzz: $1 FOUND a problem (exit $target_status); see $2 and $OUT/artifacts"
+        [ "$status" -ne 0 ] || status=$target_status
+    fi
+}
+run fuzz_data_folder "$OUT/fuzz.log" "$OUT/corpus" "$OUT/seeds" "$OUT/artifacts/"
+run fuzz_picture "$OUT/fuzz_picture.log" "$OUT/corpus_picture" "$OUT/seeds_picture" "$OUT/artifacts/picture-"
 if [ "$status" -eq 0 ]; then
     echo "fuzz: nothing found"
 else
-    tail -40 "$OUT/fuzz.log"
-    echo "fuzz: FOUND a problem (exit $status); see $OUT/fuzz.log and $OUT/artifacts"
+    echo "fuzz: FOUND a problem (exit $status); see $OUT/fuzz.log, $OUT/fuzz_picture.log and $OUT/artifacts"
 fi
 exit "$status"

@@ -225,7 +225,7 @@ void Legend_draw(Image* img, std::vector<Page_box>* boxes, const std::vector<Leg
         if (boxes) boxes->push_back({x, y, x + e.width, y + e.height(), true, what, s});
     };
     auto graphic_box = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, const char* what) {
-        if (boxes) boxes->push_back({x0, y0, x1, y1, false, what});
+        if (boxes) boxes->push_back({x0, y0, x1, y1, false, what, ""});
     };
     const int32_t text_h = Text_measure(font, "分", m.text_px).height();
     for (size_t i = 0; i < items.size(); ++i) {
@@ -667,7 +667,7 @@ Evac_page Evac_page_render(const Page_spec& spec, const Image& map, const Base_r
     const int32_t mw = std::max(1, int32_t(std::floor(map.w * best.zoom)));
     const int32_t mh = std::max(1, int32_t(std::floor(map.h * best.zoom)));
     const int32_t mx = best.ax0 + (best.ax1 - best.ax0 - mw) / 2, my = best.ay0 + frame + 1;
-    pg.map = {mx, my, mx + mw, my + mh, false, "map"};
+    pg.map = {mx, my, mx + mw, my + mh, false, "map", ""};
 
     Image* img = nullptr;
     if (draw) {
@@ -685,7 +685,7 @@ Evac_page Evac_page_render(const Page_spec& spec, const Image& map, const Base_r
         }
         Frame(pg.picture, mx - frame - 1, my - frame - 1, mx + mw + frame + 1, my + mh + frame + 1, frame, Ink);
     }
-    pg.boxes.push_back({mx - frame - 1, my - frame - 1, mx + mw + frame + 1, my + mh + frame + 1, false, "map frame"});
+    pg.boxes.push_back({mx - frame - 1, my - frame - 1, mx + mw + frame + 1, my + mh + frame + 1, false, "map frame", ""});
     for (const Line& l : lines) {
         const Text_extent e = Text_measure(font, l.text, l.size);
         if (img) Text_draw(*img, font, l.x, l.y, l.text, l.size, Ink);
@@ -744,9 +744,8 @@ Evac_comparison Evac_compare_render(const Image& map_a, const std::vector<int32_
             ++r.changes[c];
             const size_t i = size_t(y) * size_t(map_b.w) + size_t(x);
             const uint32_t colour = map_b.px[i] & 0xFFFFFF;
-            drawn.px[i] = c != Change_none                 ? Evac_change_colour(c)
-                          : (Pixel_code(colour) & Code_road) ? Evac_unreached_colour
-                                                             : Travel_faded(colour);
+            // Roads neither version reaches are no part of the change: faded with the rest.
+            drawn.px[i] = c != Change_none ? Evac_change_colour(c) : Travel_faded(colour);
         }
     Markers_on(drawn, map_b, sets_b);
 
@@ -790,7 +789,6 @@ Evac_comparison Evac_compare_render(const Image& map_a, const std::vector<int32_
                          {std::to_string(o.limit_minutes) + "分を超える", Evac_share_text(r.first.beyond_tenths),
                           Evac_share_text(r.second.beyond_tenths)}});
     items.push_back({Item_kind::row, {"最長の徒歩", Longest_text(r.first), Longest_text(r.second)}});
-    items.push_back({Item_kind::swatch, {"ルートのない道路", "", ""}, Evac_unreached_colour});
     if (!texts.source.empty()) items.push_back({Item_kind::text, {Source_text(texts)}});
     r.error = Too_wide(items, font);
     if (!r.error.empty()) return r;

@@ -7,6 +7,10 @@
 #include "map/flood.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
 #include <mutex>
 
 #include "app/panel.h"
@@ -38,18 +42,87 @@ static_assert((Grid_w_fixed - Margin_high) + (Grid_h_fixed - Margin_high + 1) * 
 // How often, in processed records, the fill offers its progress.
 constexpr int32_t Progress_every = 4096;
 
-// Clears what each fill starts from: the visit byte of every cell, the parent
-// of every record of both queues, the record kinds and the x of the second
-// queue's records. The rest of the tables keeps what the last run left.
-void Grid_clear() {
-    Wave_rec* q0 = Wave_queue[0];
-    Wave_rec* q1 = Wave_queue[1];
-    for (int32_t i = 0; i < Grid_cells; ++i) {
-        Cell_map[size_t(i) * 4 + 3] = 0;
-        q0[i].parent = 0;
-        Rec_kind[i] = 0;
-        q1[i].parent = 0;
-        q1[i].x = 0;
+static_assert(std::endian::native == std::endian::little,
+              "a cell's visit byte is the top byte of its 32-bit word; a record's x is the low half of its first word");
+
+// The fill's own visit marks, one byte per grid cell. Dense, the eight looks
+// around a record fall into three short rows that the cache holds, where
+// Cell_map spreads the same marks over 4-byte cells; Grid_finish writes them
+// into Cell_map when the fill ends. Only the capture's thread floods.
+uint8_t Visit_marks[Grid_cells];
+
+// The neighbours' cell offsets, and their x and y steps packed as a record's
+// first word holds x and y (x below, y above; a step of -1 borrows nothing as
+// every processed x and y is at least 10).
+constexpr std::array<int32_t, 8> Cell_step = [] {
+    std::array<int32_t, 8> step{};
+    for (int k = 0; k < 8; ++k) step[size_t(k)] = Step_x[k] + Step_y[k] * Grid_w_fixed;
+    return step;
+}();
+constexpr std::array<uint32_t, 8> Xy_step = [] {
+    std::array<uint32_t, 8> step{};
+    for (int k = 0; k < 8; ++k) step[size_t(k)] = uint32_t(Step_x[k]) + (uint32_t(Step_y[k]) << 16);
+    return step;
+}();
+
+// What every fill starts from, written when the fill has ended (nothing reads
+// these tables while it runs, so the bytes come out as if cleared first): the
+// visit byte of every cell holds the fill's marks and nothing else; the parent
+// of every record the fill did not append, of both queues, is 0; so are the
+// record kinds and the x of the second queue's records. The rest of the tables
+// keeps what the last run left.
+//
+// Each store is made only where a byte differs, a block at a time: a block
+// that already holds the value (the common case, after a fill that left the
+// same) stays clean in the cache and costs no write back to memory.
+constexpr size_t Block = 64;  // cells and records handled side by side
+static_assert(Grid_cells % Block == 0);
+
+inline uint64_t Head(const Wave_rec& rec) {
+    static_assert(offsetof(Wave_rec, x) == 0 && offsetof(Wave_rec, y) == 2 && offsetof(Wave_rec, parent) == 4);
+    uint64_t head;
+    std::memcpy(&head, &rec, 8);
+    return head;
+}
+
+inline void Head_clear(Wave_rec& rec, uint64_t bits) {
+    const uint64_t head = Head(rec) & ~bits;
+    std::memcpy(&rec, &head, 8);
+}
+
+constexpr uint64_t Parent_bits = 0xFFFFFFFF00000000u;
+constexpr uint64_t X_bits = 0x000000000000FFFFu;
+
+// One sweep over the four tables side by side, which the memory keeps up with
+// far better than four sweeps one after the other.
+void Grid_finish(int32_t count) {
+    uint32_t* const cells = reinterpret_cast<uint32_t*>(Cell_map);  // calloc'd, so 4-aligned
+    Wave_rec* const q0 = Wave_queue[0];
+    Wave_rec* const q1 = Wave_queue[1];
+    uint8_t* const kind = Rec_kind;
+    for (size_t first = 0; first < size_t(Grid_cells); first += Block) {
+        const size_t end = first + Block;
+        uint32_t cell_differ = 0;
+        uint64_t q1_held = 0;
+        uint8_t kind_held = 0;
+        for (size_t i = first; i < end; ++i) {
+            cell_differ |= (cells[i] >> 24) ^ Visit_marks[i];
+            kind_held |= kind[i];
+            q1_held |= Head(q1[i]) & (Parent_bits | X_bits);
+        }
+        if (cell_differ)
+            for (size_t i = first; i < end; ++i) cells[i] = (cells[i] & 0x00FFFFFFu) | uint32_t(Visit_marks[i]) << 24;
+        if (kind_held) std::memset(kind + first, 0, Block);
+        if (q1_held)
+            for (size_t i = first; i < end; ++i) Head_clear(q1[i], Parent_bits | X_bits);
+        // The first queue's records below count are the fill's own.
+        if (end > size_t(count)) {
+            const size_t from = std::max(first, size_t(count));
+            uint64_t q0_held = 0;
+            for (size_t i = from; i < end; ++i) q0_held |= Head(q0[i]) & Parent_bits;
+            if (q0_held)
+                for (size_t i = from; i < end; ++i) Head_clear(q0[i], Parent_bits);
+        }
     }
 }
 
@@ -60,30 +133,27 @@ Rect32 Painted_part(const Image& s, int32_t min_x, int32_t min_y, int32_t max_x,
 
 }  // namespace
 
-Point Flood_start_cell(int32_t x, int32_t y) { return {std::max(x - 1, 0), std::max(y - 1, 0)}; }
+// Written without x - 1, which would overflow at the smallest int.
+Point Flood_start_cell(int32_t x, int32_t y) { return {x > 0 ? x - 1 : 0, y > 0 ? y - 1 : 0}; }
 
 Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, const Flood_progress* progress) {
     const Point start = Flood_start_cell(release_x, release_y);
     Grid_allocate();
-    Grid_clear();
+    std::memset(Visit_marks, 0, sizeof Visit_marks);
 
     Wave_rec* const queue = Wave_queue[0];  // the flood appends first-wave records only
-    uint8_t* const cells = Cell_map;
+    uint8_t* const marks = Visit_marks;
     uint32_t* const px = surface.px.data();
     const int32_t stride = surface.w;
-    const int32_t grid_w = Grid_w;
-    const int32_t x_high = std::min(surface.w, grid_w) - Margin_high;
-    const int32_t y_high = std::min(surface.h, Grid_h) - Margin_high;
+    const int32_t x_high = std::min(surface.w, Grid_w_fixed) - Margin_high;
+    const int32_t y_high = std::min(surface.h, Grid_h_fixed) - Margin_high;
 
-    int32_t cell_step[8], pixel_step[8];
-    for (int k = 0; k < 8; ++k) {
-        cell_step[k] = Step_x[k] + Step_y[k] * grid_w;
-        pixel_step[k] = Step_x[k] + Step_y[k] * stride;
-    }
+    ptrdiff_t pixel_step[8];
+    for (int k = 0; k < 8; ++k) pixel_step[k] = Step_x[k] + ptrdiff_t(Step_y[k]) * stride;
 
-    // Record 0 is the start cell. Its visit bit stays clear: it is painted
+    // Record 0 is the start cell. Its visit mark stays clear: it is painted
     // when processed, so the first neighbour that looks back at it reads the
-    // paint, counts it as an obstacle and sets the bit.
+    // paint, counts it as an obstacle and sets the mark.
     // A start beyond the 16-bit range is kept out of range rather than
     // wrapped onto some unrelated pixel; it is never processed.
     queue[0].x = uint16_t(std::min(start.x, 65535));
@@ -96,58 +166,68 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     Flood_status status = Flood_completed;
 
     for (int32_t j = 0; j < count; ++j) {
-        if (!evac_seen && count > 51) {
+        if (!evac_seen && count > 51) [[unlikely]] {
             status = Flood_no_evac;
             break;
         }
-        if (Stop_request.load(std::memory_order_relaxed) == 1) {
+        if (Stop_request.load(std::memory_order_relaxed) == 1) [[unlikely]] {
             status = Flood_stopped;
             break;
         }
-        if (j == 2000 && obstacles < 5) {
+        if (j == 2000 && obstacles < 5) [[unlikely]] {
             status = Flood_too_open;
             break;
         }
-        if (count > Record_limit || j > Record_limit) break;  // cut off there, but completed
-        if (progress && j % Progress_every == 0 && j > 0) {
+        if (count > Record_limit || j > Record_limit) [[unlikely]]
+            break;  // cut off there, but completed
+        if (progress && j % Progress_every == 0 && j > 0) [[unlikely]] {
             Rec_count.store(count, std::memory_order_relaxed);
             progress->show(progress->context, surface, Painted_part(surface, min_x, min_y, max_x, max_y));
         }
 
-        const int32_t x = queue[j].x;
-        const int32_t y = queue[j].y;
+        uint32_t xy;
+        std::memcpy(&xy, &queue[j], 4);
+        const int32_t x = int32_t(xy & 0xFFFF);
+        const int32_t y = int32_t(xy >> 16);
         if (x > x_high || x < Margin_low || y > y_high || y < Margin_low) continue;  // recorded, never processed
         min_x = std::min(min_x, x);
         min_y = std::min(min_y, y);
         max_x = std::max(max_x, x);
         max_y = std::max(max_y, y);
 
-        const size_t pixel = size_t(y) * size_t(stride) + size_t(x);
-        const int32_t cell = x + y * grid_w;
-        px[pixel] = Colour_first_wave;
+        uint32_t* const pixel = px + (size_t(y) * size_t(stride) + size_t(x));
+        *pixel = Colour_first_wave;
+        uint8_t* const mark = marks + (size_t(y) * Grid_w_fixed + size_t(x));
+        // Written out for each neighbour, so that every address is a constant
+        // offset and the looks do not wait for one another.
+#pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
-            uint8_t& visit = cells[size_t(cell + cell_step[k]) * 4 + 3];
+            uint8_t& visit = mark[Cell_step[size_t(k)]];
             // A cell already looked at is either painted road or a counted
             // obstacle: neither reads as road nor as an evacuation colour any
             // more, so it needs no classification.
-            if (visit & Visit_first) continue;
-            visit |= Visit_first;
-            const size_t at = pixel + size_t(ptrdiff_t(pixel_step[k]));
-            const uint8_t code = Pixel_code(px[at]);
+            if (visit) continue;
+            visit = Visit_first;
+            uint32_t& seen = pixel[pixel_step[k]];
+            const uint8_t code = Pixel_code(seen);
             if (!(code & Code_road)) {
                 ++obstacles;
                 continue;
             }
-            if ((code & Code_evac) || ((code & Code_orange) && count < 50)) evac_seen = 1;
+            if (code & (Code_evac | Code_orange)) [[unlikely]] {
+                if ((code & Code_evac) || count < 50) evac_seen = 1;
+            }
             // Only x, y and parent: cost and next belong to the route wave.
-            queue[count].x = uint16_t(x + Step_x[k]);
-            queue[count].y = uint16_t(y + Step_y[k]);
-            queue[count].parent = j;
+            const uint32_t next_xy = xy + Xy_step[size_t(k)];
+            Wave_rec& rec = queue[count];
+            std::memcpy(&rec, &next_xy, 4);
+            rec.parent = j;
             ++count;
-            px[at] = Colour_first_wave;
+            seen = Colour_first_wave;
         }
     }
 
+    Grid_finish(count);
     Rec_count.store(count);
     Evac_seen = evac_seen;
     return {status, {min_x, min_y, max_x, max_y}, count, obstacles};

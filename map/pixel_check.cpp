@@ -105,35 +105,15 @@ uint8_t Pixel_code_compute(uint32_t colour) {
     return Hue_code(r, g, b);
 }
 
-// A small direct-mapped cache of decided colours in front of the rules. A
-// map shows few colours and a flood reads each pixel eight times, so nearly
-// every call is one load from a line already in the first-level cache; a
-// colour that misses is decided by the rules and replaces the slot's entry.
-// An entry is the colour with its code in the top byte (Code_known set), in
-// one 32-bit word, so a thread reads either a whole entry or another whole
-// entry; any thread may fill any slot and relaxed order is enough.
-constexpr uint32_t Code_known = 0x80;
-constexpr uint32_t Cache_bits = 14;  // 16,384 slots, 64 KiB
-std::atomic<uint32_t> Code_cache[1u << Cache_bits];
-
-inline uint32_t Cache_slot(uint32_t colour) { return (colour * 0x9E3779B1u) >> (32 - Cache_bits); }
-
-// Kept out of line so that the hit path stays a handful of instructions
-// without a stack frame.
-[[gnu::noinline]] uint8_t Pixel_code_miss(uint32_t colour, std::atomic<uint32_t>& slot) {
-    const uint8_t code = Pixel_code_compute(colour);
-    slot.store(colour | uint32_t(code | Code_known) << 24, std::memory_order_relaxed);
-    return code;
-}
-
 }  // namespace
 
-uint8_t Pixel_code(uint32_t colour) {
-    colour &= 0xFFFFFF;
-    std::atomic<uint32_t>& slot = Code_cache[Cache_slot(colour)];
-    const uint32_t entry = slot.load(std::memory_order_relaxed);
-    if ((entry & 0x80FFFFFFu) == (colour | Code_known << 24)) return uint8_t((entry >> 24) & ~Code_known);
-    return Pixel_code_miss(colour, slot);
+std::atomic<uint32_t> Pixel_code_cache[1u << Pixel_cache_bits];
+
+uint8_t Pixel_code_miss(uint32_t colour) {
+    const uint8_t code = Pixel_code_compute(colour);
+    Pixel_code_cache[(colour * 0x9E3779B1u) >> (32 - Pixel_cache_bits)].store(
+        colour | uint32_t(code | Pixel_code_known) << 24, std::memory_order_relaxed);
+    return code;
 }
 
 int32_t Pixel_check(const Image& surface, int32_t x, int32_t y) {

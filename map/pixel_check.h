@@ -1,6 +1,7 @@
 // The single definition of a road pixel (Pixel_check) and the colour
 // conversion it falls back on (Rgb_to_hsv).
 #pragma once
+#include <atomic>
 #include <cstddef>  // image.h uses size_t without including it
 #include <cstdint>
 
@@ -31,8 +32,38 @@ enum Pixel_code_bits : uint8_t {
     Code_orange = 4,      // orange hue band: sets Evac_seen while Rec_count < 50
     Code_congestion = 8,  // step cost 10
 };
-// Only the low 24 bits of the colour count; any thread may call it.
-uint8_t Pixel_code(uint32_t colour);
+// A small direct-mapped cache of decided colours in front of the table. A
+// map shows few colours, so nearly every colour is found in it with one load;
+// a colour that is not is decided by the table and replaces the slot's entry.
+// An entry is the colour with its code in the top byte (Pixel_code_known set),
+// in one 32-bit word, so a thread reads either a whole entry or another whole
+// entry; any thread may fill any slot and relaxed order is enough.
+inline constexpr uint32_t Pixel_code_known = 0x80;
+inline constexpr uint32_t Pixel_cache_bits = 14;  // 16,384 slots, 64 KiB
+extern std::atomic<uint32_t> Pixel_code_cache[1u << Pixel_cache_bits];
+
+// Decides a colour missing from the cache and enters it; the colour's top
+// byte must be 0.
+uint8_t Pixel_code_miss(uint32_t colour);
+
+// The decision for a colour whose top byte is 0, through the cache: without a
+// branch but the rarely taken one to the table.
+inline uint8_t Pixel_code_cached(uint32_t colour) {
+    const uint32_t entry =
+        Pixel_code_cache[(colour * 0x9E3779B1u) >> (32 - Pixel_cache_bits)].load(std::memory_order_relaxed);
+    if ((entry & 0x80FFFFFFu) != (colour | Pixel_code_known << 24)) [[unlikely]]
+        return Pixel_code_miss(colour);
+    return uint8_t((entry >> 24) & ~Pixel_code_known);
+}
+
+// Only the low 24 bits of the colour count; any thread may call it. Pure
+// white and the greys, most of the pixels on a street map, are decided here
+// inline; of all the greys only (151, 151, 151) is not road.
+inline uint8_t Pixel_code(uint32_t colour) {
+    colour &= 0xFFFFFF;
+    if (((colour ^ (colour >> 8)) & 0xFFFF) == 0) return colour == Rgb(151, 151, 151) ? 0 : uint8_t(Code_road);
+    return Pixel_code_cached(colour);
+}
 
 // 1 = road, 0 = not road, for pixel (x, y) of the surface; a position outside
 // it reads as pure white. Sets Last_rgb and Pixel_weight, may set Evac_seen;

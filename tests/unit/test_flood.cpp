@@ -4,6 +4,8 @@
 // and box of the pixel-by-pixel procedure on the live screen.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <random>
 
 #include "app/panel.h"
@@ -305,6 +307,9 @@ TEST_F(Flood_test, StartsOutsideTheMarginsAreRefused) {
         {"release at (1, 1), the same cell", 1, 1},
         {"row 9", 40, 10},
         {"right of the grid on a wide screen", 1700, 500},
+        {"release at the smallest int", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()},
+        {"release at the largest int", std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()},
+        {"smallest x, largest y", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -321,6 +326,22 @@ TEST_F(Flood_test, StartsOutsideTheMarginsAreRefused) {
         EXPECT_EQ(fake.boxes[0].text, Empty_map_text);
         EXPECT_EQ(fake.boxes[0].caption, "error");
         EXPECT_TRUE(Nothing_captured());
+    }
+}
+
+TEST(Flood_start_cell, OnePixelUpAndLeftNotBelowZero) {
+    constexpr int32_t Min = std::numeric_limits<int32_t>::min(), Max = std::numeric_limits<int32_t>::max();
+    struct Case {
+        int32_t x, y;
+        Point expect;
+    };
+    const Case cases[] = {{60, 40, {59, 39}}, {1, 1, {0, 0}}, {0, 0, {0, 0}}, {-5, 3, {0, 2}},
+                          {Min, Min, {0, 0}}, {Max, Max, {Max - 1, Max - 1}}, {Min, Max, {0, Max - 1}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
+        const Point p = Flood_start_cell(c.x, c.y);
+        EXPECT_EQ(p.x, c.expect.x);
+        EXPECT_EQ(p.y, c.expect.y);
     }
 }
 
@@ -433,6 +454,54 @@ TEST_F(Flood_test, SameAsThePixelByPixelProcedureOnARealMap) {
     // Completed, refused for want of an evacuation colour, and a one-column road.
     for (Point p : {Point{819, 114}, Point{1311, 410}, Point{245, 595}, Point{983, 891}, Point{327, 1002}, Point{204, 41}})
         Expect_same_as_reference(kyoto, p.x, p.y);
+}
+
+// A byte that tells the table and the place it stands at, for tables filled
+// before a fill and checked after it.
+uint8_t Stale(int table, size_t at) { return uint8_t(at * 131 + at / 977 + size_t(table) * 29 + 1); }
+
+TEST_F(Flood_test, ClearsOnlyWhatItClearsAndKeepsEveryOtherByte) {
+    // Tables full of earlier content, as a loaded data set or a route leaves them.
+    Grid_allocate();
+    auto fill = [](int table, uint8_t* bytes, int64_t n) {
+        for (size_t i = 0; i < size_t(n); ++i) bytes[i] = Stale(table, i);
+    };
+    fill(0, reinterpret_cast<uint8_t*>(Wave_queue[0]), Wave_queue_bytes);
+    fill(1, reinterpret_cast<uint8_t*>(Wave_queue[1]), Wave_queue_bytes);
+    fill(2, Rec_kind, Rec_kind_bytes);
+    fill(3, Cell_map, Cell_map_bytes);
+
+    const Image screen = Street_fixture();
+    Image region = screen;
+    const Flood_result got = Flood_fill(region, 30, 40);
+    ASSERT_EQ(got.status, Flood_completed);
+    const Reference want = Reference_flood(screen, 30, 40);
+    ASSERT_EQ(got.records, int32_t(want.records.size()));
+
+    auto stale16 = [](int table, size_t at) { return uint16_t(Stale(table, at) | Stale(table, at + 1) << 8); };
+    auto stale32 = [](int table, size_t at) {
+        return int32_t(uint32_t(Stale(table, at)) | uint32_t(Stale(table, at + 1)) << 8 |
+                       uint32_t(Stale(table, at + 2)) << 16 | uint32_t(Stale(table, at + 3)) << 24);
+    };
+    for (size_t k = 0; k < size_t(Grid_cells); ++k) {
+        const size_t at = k * 16;
+        const Wave_rec& a = Wave_queue[0][k];
+        const Wave_rec& b = Wave_queue[1][k];
+        const bool own = k < want.records.size();
+        const Wave_rec& w = own ? want.records[k] : a;
+        ASSERT_TRUE(a.x == (own ? w.x : stale16(0, at)) && a.y == (own ? w.y : stale16(0, at + 2)) &&
+                    a.parent == (own ? w.parent : 0) && a.cost == stale32(0, at + 8) && a.next == stale32(0, at + 12))
+            << "first queue, record " << k;
+        ASSERT_TRUE(b.x == 0 && b.y == stale16(1, at + 2) && b.parent == 0 && b.cost == stale32(1, at + 8) &&
+                    b.next == stale32(1, at + 12))
+            << "second queue, record " << k;
+    }
+    for (size_t i = 0; i < size_t(Rec_kind_bytes); ++i)
+        ASSERT_EQ(Rec_kind[i], i < size_t(Grid_cells) ? 0 : Stale(2, i)) << "record kind " << i;
+    for (size_t i = 0; i < size_t(Cell_map_bytes); ++i) {
+        const bool visit = i < size_t(Grid_cells) * 4 && i % 4 == 3;
+        ASSERT_EQ(Cell_map[i], visit ? want.visit[i / 4] : Stale(3, i)) << "cell byte " << i;
+    }
 }
 
 TEST(Point_distance, TruncatedEuclidean) {

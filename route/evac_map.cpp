@@ -480,10 +480,18 @@ std::string Evac_figures_json(const Evac_figures& f, const Evac_options& o) {
     return s;
 }
 
-Image Evac_map_draw(const Image& map, const Base_record& sets, const std::vector<int32_t>& counts,
-                    const Evac_options& o) {
+namespace {
+
+// What a pixel of the drawn map shows, in the order in which a page that
+// draws the map smaller keeps it: a marker over a street over a road no
+// route reaches over the background.
+enum Map_rank : uint8_t { Rank_background, Rank_unreached, Rank_reached, Rank_marker };
+
+Image Map_draw(const Image& map, const Base_record& sets, const std::vector<int32_t>& counts, const Evac_options& o,
+               std::vector<uint8_t>* ranks) {
     Image out(std::max(map.w, 0), std::max(map.h, 0), Paper_white);
     if (map.empty()) return out;
+    if (ranks) ranks->assign(out.px.size(), Rank_background);
     // The colour of each route length, worked out once per length.
     int32_t longest = 0;
     for (int32_t y = 0; y < map.h; ++y)
@@ -500,14 +508,64 @@ Image Evac_map_draw(const Image& map, const Base_record& sets, const std::vector
             const uint32_t c = map.px[i] & 0xFFFFFF;
             const int32_t count = Grid_count(counts, x, y);
             uint32_t shown;
-            if (count > 0) shown = beyond[size_t(count)] && Evac_stripe(x, y) ? Evac_stripe_colour : colour[size_t(count)];
-            else if (Pixel_code(c) & Code_road) shown = Evac_unreached_colour;
-            else shown = Travel_faded(c);
+            uint8_t rank;
+            if (count > 0) {
+                shown = beyond[size_t(count)] && Evac_stripe(x, y) ? Evac_stripe_colour : colour[size_t(count)];
+                rank = Rank_reached;
+            } else if (Pixel_code(c) & Code_road) {
+                shown = Evac_unreached_colour, rank = Rank_unreached;
+            } else {
+                shown = Travel_faded(c), rank = Rank_background;
+            }
             out.px[i] = shown;
+            if (ranks) (*ranks)[i] = rank;
         }
     }
+    if (!ranks) {
+        Markers_on(out, map, sets);
+        return out;
+    }
+    const Image bare = out;
     Markers_on(out, map, sets);
+    for (size_t i = 0; i < out.px.size(); ++i)
+        if (out.px[i] != bare.px[i]) (*ranks)[i] = Rank_marker;
     return out;
+}
+
+// The map drawn into the page's box of w x h pixels at (x0, y0), zoom page
+// pixels a map pixel. Drawn larger, each page pixel takes its nearest map
+// pixel; drawn smaller, the map pixel of the highest rank within its
+// footprint (the nearest among equals), so that thin streets and markers
+// are not lost. Colours stay exact either way.
+void Map_onto_page(Image& page, const Image& drawn, const std::vector<uint8_t>& ranks, double zoom, int32_t x0,
+                   int32_t y0, int32_t w, int32_t h) {
+    auto source = [&](int32_t v, int32_t size) { return std::clamp(int32_t(v / zoom), 0, size - 1); };
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t sy = std::min(int32_t((y + 0.5) / zoom), drawn.h - 1);
+        const int32_t fy0 = source(y, drawn.h), fy1 = std::max(fy0 + 1, std::min(source(y + 1, drawn.h), drawn.h));
+        uint32_t* dst = page.px.data() + size_t(y0 + y) * size_t(page.w) + size_t(x0);
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t sx = std::min(int32_t((x + 0.5) / zoom), drawn.w - 1);
+            size_t best = size_t(sy) * size_t(drawn.w) + size_t(sx);
+            if (zoom < 1) {
+                const int32_t fx0 = source(x, drawn.w), fx1 = std::max(fx0 + 1, std::min(source(x + 1, drawn.w), drawn.w));
+                best = size_t(std::clamp(sy, fy0, fy1 - 1)) * size_t(drawn.w) + size_t(std::clamp(sx, fx0, fx1 - 1));
+                for (int32_t fy = fy0; fy < fy1 && ranks[best] < Rank_marker; ++fy)
+                    for (int32_t fx = fx0; fx < fx1; ++fx) {
+                        const size_t i = size_t(fy) * size_t(drawn.w) + size_t(fx);
+                        if (ranks[i] > ranks[best]) best = i;
+                    }
+            }
+            dst[x] = drawn.px[best];
+        }
+    }
+}
+
+}  // namespace
+
+Image Evac_map_draw(const Image& map, const Base_record& sets, const std::vector<int32_t>& counts,
+                    const Evac_options& o) {
+    return Map_draw(map, sets, counts, o, nullptr);
 }
 
 Evac_render Evac_map_render(const Image& map, const Base_record& sets, const std::vector<int32_t>& counts,
@@ -673,16 +731,9 @@ Evac_page Evac_page_render(const Page_spec& spec, const Image& map, const Base_r
     if (draw) {
         pg.picture = Image(pg.w, pg.h, Paper_white);
         img = &pg.picture;
-        // Nearest map pixel for each page pixel: band colours stay exact.
-        const Image drawn = Evac_map_draw(map, sets, counts, o);
-        std::vector<int32_t> sx(static_cast<size_t>(mw));
-        for (int32_t x = 0; x < mw; ++x) sx[size_t(x)] = std::min(int32_t((x + 0.5) / best.zoom), map.w - 1);
-        for (int32_t y = 0; y < mh; ++y) {
-            const int32_t sy = std::min(int32_t((y + 0.5) / best.zoom), map.h - 1);
-            const uint32_t* src = drawn.px.data() + size_t(sy) * size_t(drawn.w);
-            uint32_t* dst = pg.picture.px.data() + size_t(my + y) * size_t(pg.w) + size_t(mx);
-            for (int32_t x = 0; x < mw; ++x) dst[x] = src[sx[size_t(x)]];
-        }
+        std::vector<uint8_t> ranks;
+        const Image drawn = Map_draw(map, sets, counts, o, &ranks);
+        Map_onto_page(pg.picture, drawn, ranks, best.zoom, mx, my, mw, mh);
         Frame(pg.picture, mx - frame - 1, my - frame - 1, mx + mw + frame + 1, my + mh + frame + 1, frame, Ink);
     }
     pg.boxes.push_back({mx - frame - 1, my - frame - 1, mx + mw + frame + 1, my + mh + frame + 1, false, "map frame", ""});

@@ -129,7 +129,10 @@ struct Evac_page {
 // The page size in pixels for a paper, orientation and resolution.
 void Page_size(const Page_spec& spec, int32_t& w, int32_t& h);
 
-// Lays out and, when draw is true, draws the page: the map fitted to the page,
+// Lays out and, when draw is true, draws the page: the map fitted to the page
+// (drawn larger, each page pixel is its nearest map pixel; drawn smaller, the
+// most important map pixel under it: a marker, else a reached street, else
+// an unreached road, else the background),
 // the title, the date, the speed and band width, the legend of bands with
 // their minutes and shares, the marker legend, the figures, a scale bar from
 // the map scale, a north arrow and the source line. The error names what

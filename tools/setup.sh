@@ -3,7 +3,7 @@
 # Safe to run again: it installs only what is missing.
 set -e
 PACKAGES="cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libxxhash-dev python3 \
-  mingw-w64 g++-mingw-w64-x86-64 wine wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic \
+  mingw-w64 g++-mingw-w64-x86-64 wine wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic fontconfig \
   clang libclang-rt-14-dev"
 missing=""
 for p in $PACKAGES; do

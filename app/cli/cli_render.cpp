@@ -156,7 +156,8 @@ std::vector<uint8_t> File_bytes(const std::string& path) {
 }
 
 // The files a Japanese font may be in: fontconfig's answers on Linux, the
-// usual UI fonts of the system's fonts folder on Windows.
+// usual UI fonts of the system's fonts folder on Windows (whose bytes the
+// program itself takes from the UI font).
 std::vector<std::string> Font_candidates() {
     std::vector<std::string> out;
 #ifdef _WIN32
@@ -175,6 +176,8 @@ std::vector<std::string> Font_candidates() {
         pclose(pipe);
         if (!file.empty()) out.push_back(file);
     }
+    // Without fontconfig: where Debian's IPA Gothic package puts its font.
+    out.push_back("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf");
 #endif
     return out;
 }

@@ -547,38 +547,67 @@ TEST_F(Evac_test, PageShowsTheMapAtItsScale) {
     Evac_texts texts;
     texts.source = "地理院地図";
     const Evac_options o{};
-    const Evac_page pg = Evac_page_render({Paper::A4, true, 100}, map, sets, counts, o, texts, Japanese_font());
-    ASSERT_EQ(pg.error, "");
-    ASSERT_EQ(pg.picture.w, pg.w);
-    ASSERT_EQ(pg.picture.h, pg.h);
-    // Every page pixel of the map is its nearest map pixel of the map alone.
     const Image drawn = Evac_map_draw(map, sets, counts, o);
-    for (int32_t y = pg.map.y0; y < pg.map.y1; y += 3)
-        for (int32_t x = pg.map.x0; x < pg.map.x1; x += 3) {
-            const int32_t sx = std::min(int32_t((x - pg.map.x0 + 0.5) / pg.zoom), map.w - 1);
-            const int32_t sy = std::min(int32_t((y - pg.map.y0 + 0.5) / pg.zoom), map.h - 1);
-            ASSERT_EQ(pg.picture.get(x, y), drawn.get(sx, sy)) << x << ", " << y;
-        }
-    // Nothing is drawn outside the boxes and the map.
-    for (int32_t y = 0; y < pg.h; y += 2)
-        for (int32_t x = 0; x < pg.w; x += 2) {
-            bool inside = x >= pg.map.x0 && x < pg.map.x1 && y >= pg.map.y0 && y < pg.map.y1;
-            for (const Page_box& b : pg.boxes) inside |= x >= b.x0 - 2 && x < b.x1 + 2 && y >= b.y0 - 2 && y < b.y1 + 2;
-            if (!inside) {
-                ASSERT_EQ(pg.picture.get(x, y), White) << x << ", " << y;
+    const Page_spec specs[] = {{Paper::A4, true, 100}, {Paper::A4, false, 72}, {Paper::A3, true, 150}};
+    bool larger = false, smaller = false;
+    for (const Page_spec& spec : specs) {
+        SCOPED_TRACE(testing::Message() << spec.dpi << " dpi");
+        const Evac_page pg = Evac_page_render(spec, map, sets, counts, o, texts, Japanese_font());
+        ASSERT_EQ(pg.error, "");
+        ASSERT_EQ(pg.picture.w, pg.w);
+        ASSERT_EQ(pg.picture.h, pg.h);
+        for (int32_t y = pg.map.y0; y < pg.map.y1; y += 3)
+            for (int32_t x = pg.map.x0; x < pg.map.x1; x += 3) {
+                const uint32_t shown = pg.picture.get(x, y);
+                if (pg.zoom >= 1) {
+                    // Drawn larger: every page pixel is its nearest map pixel.
+                    const int32_t sx = std::min(int32_t((x - pg.map.x0 + 0.5) / pg.zoom), map.w - 1);
+                    const int32_t sy = std::min(int32_t((y - pg.map.y0 + 0.5) / pg.zoom), map.h - 1);
+                    ASSERT_EQ(shown, drawn.get(sx, sy)) << x << ", " << y;
+                    continue;
+                }
+                // Drawn smaller: a colour of the map pixels under the page
+                // pixel, and a street wherever one lies under it.
+                const int32_t fx0 = int32_t((x - pg.map.x0) / pg.zoom), fy0 = int32_t((y - pg.map.y0) / pg.zoom);
+                const int32_t fx1 = std::max(fx0 + 1, int32_t((x + 1 - pg.map.x0) / pg.zoom));
+                const int32_t fy1 = std::max(fy0 + 1, int32_t((y + 1 - pg.map.y0) / pg.zoom));
+                bool found = false, street = false;
+                for (int32_t fy = fy0; fy < std::min(fy1, map.h); ++fy)
+                    for (int32_t fx = fx0; fx < std::min(fx1, map.w); ++fx) {
+                        found |= drawn.get(fx, fy) == shown;
+                        street |= counts[Cell(fx, fy)] > 0;
+                    }
+                ASSERT_TRUE(found) << x << ", " << y;
+                if (street) {
+                    bool band = false;
+                    for (int32_t k = 0; k < Evac_bands; ++k) band |= shown == Evac_band_colour(k);
+                    ASSERT_TRUE(band || Near_marker(fx0, fy0)) << x << ", " << y;
+                }
             }
-        }
-    // The scale bar stands for the metres it is labelled with: at this zoom
-    // a map pixel of 2 m is pg.zoom page pixels.
-    int bars = 0;
-    for (const Page_box& b : pg.boxes)
-        if (b.what == "scale bar") {
-            ++bars;
-            const std::string label = b.text_shown;  // the length it stands for, e.g. "500 m"
-            const double metres = std::stod(label) * (label.find("km") != std::string::npos ? 1000 : 1);
-            EXPECT_NEAR((b.x1 - b.x0) / pg.zoom * 2.0, metres, 2 * 2.0 / pg.zoom + 1) << label;
-        }
-    EXPECT_EQ(bars, 1);
+        larger |= pg.zoom >= 1, smaller |= pg.zoom < 1;
+        // Nothing is drawn outside the boxes and the map.
+        for (int32_t y = 0; y < pg.h; y += 2)
+            for (int32_t x = 0; x < pg.w; x += 2) {
+                bool inside = x >= pg.map.x0 && x < pg.map.x1 && y >= pg.map.y0 && y < pg.map.y1;
+                for (const Page_box& b : pg.boxes) inside |= x >= b.x0 - 2 && x < b.x1 + 2 && y >= b.y0 - 2 && y < b.y1 + 2;
+                if (!inside) {
+                    ASSERT_EQ(pg.picture.get(x, y), White) << x << ", " << y;
+                }
+            }
+        // The scale bar stands for the metres it is labelled with: a map
+        // pixel of 2 m is pg.zoom page pixels.
+        int bars = 0;
+        for (const Page_box& b : pg.boxes)
+            if (b.what == "scale bar") {
+                ++bars;
+                const std::string label = b.text_shown;  // the length it stands for, e.g. "500 m"
+                const double metres = std::stod(label) * (label.find("km") != std::string::npos ? 1000 : 1);
+                EXPECT_NEAR((b.x1 - b.x0) / pg.zoom * 2.0, metres, 2 * 2.0 / pg.zoom + 1) << label;
+            }
+        EXPECT_EQ(bars, 1);
+    }
+    EXPECT_TRUE(larger);
+    EXPECT_TRUE(smaller);
 }
 
 TEST_F(Evac_test, MapPictureHasTheMapAtItsTopLeftAndTheLegendBeside) {

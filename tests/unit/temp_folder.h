@@ -8,10 +8,15 @@
 
 struct Temp_folder {
     std::filesystem::path path;
-    Temp_folder() {
+    // in_memory: under /dev/shm where the machine has it, for tests that
+    // write whole pieces of work many times and need no disk behind them.
+    explicit Temp_folder(bool in_memory = false) {
         static std::atomic<int> serial{0};
-        path = std::filesystem::temp_directory_path() /
-               ("tovi-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+        std::error_code ec;
+        const std::filesystem::path base = in_memory && std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        path = base / ("tovi-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }

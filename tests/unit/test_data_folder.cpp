@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "app/panel.h"
@@ -16,7 +17,9 @@
 #include "map/map_pictures.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
+#include "platform/fake/fake_files.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/files.h"
 #include "route/route_trace.h"
 #include "storage/data_files.h"
 #include "storage/data_folder.h"
@@ -278,6 +281,200 @@ TEST_F(Data_folder_test, BrokenFoldersAreRefusedWithTheirReasonAndChangeNothing)
         EXPECT_FALSE(problems[0].detail.empty());
     }
     Expect_same(Work_state::Take(fake), before);
+}
+
+// A bitmap header that claims a picture far larger than its file.
+std::vector<uint8_t> Huge_header() {
+    std::vector<uint8_t> b(1024, 0);
+    b[0] = 'B', b[1] = 'M';
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    put32(10, 54), put32(14, 40), put32(18, 16384), put32(22, 16384);
+    b[26] = 1, b[28] = 24;
+    return b;
+}
+
+TEST_F(Data_folder_test, MixedSetsAndMarkersOffTheMapAreRefused) {
+    Make_work(3, 60, 24, 16, true);
+    ASSERT_EQ(Save_command(), 0);
+    const std::string good = dir.str();
+    Temp_folder other;  // another piece of work of the same sizes
+    Make_work(15, 61, 24, 16, true);
+    Data_folder = other.str();
+    ASSERT_EQ(Save_command(), 0);
+    const std::string second = other.str();
+    auto from_other = [second](const char* name) {
+        return [second, name](const Temp_folder& d) {
+            fs::remove(d.file(name));
+            fs::copy_file(fs::path(second) / name, d.path / name);
+        };
+    };
+    const Broken_case mixed[] = {
+        {"d1.dat of other work", from_other("d1.dat"), "d1.dat が、いっしょに保存されたファイルと合いません"},
+        {"d4.dat of other work", from_other("d4.dat"), "d4.dat が、いっしょに保存された"},
+        {"tst.bmp of other work", from_other("tst.bmp"), "tst.bmp が、いっしょに保存された"},
+        {"tst1.bmp of other work", from_other("tst1.bmp"), "tst1.bmp が、いっしょに保存された"},
+        // An earlier version keeps the tail it loaded when it saves other markers.
+        {"markers changed by an earlier version", [](auto& d) { Patch32(d.file("base.dat"), 104, 7); },
+         "base.dat が、いっしょに保存された"},
+    };
+    const Broken_case damaged[] = {
+        {"a third evacuation place", [](auto& d) { Patch32(d.file("base.dat"), 84, 3); },
+         "base.dat の避難場所の数（3）が範囲外です（0 から 2 まで）。"},
+        {"a place far off the map", [](auto& d) { Patch32(d.file("base.dat"), 4, 65536); },
+         "base.dat の避難場所 1 の位置(65536, 13)が地図の外です（地図は 24 × 16）。"},
+        {"a no-passage point above the map", [](auto& d) { Patch32(d.file("base.dat"), 1308, -1); },
+         "base.dat の通行禁止ポイント 1 の位置"},
+        {"a record off the grid", [](auto& d) { Own(d, "d2.dat"); Patch32(d.file("d2.dat"), 5 * 16, 1600); },
+         "d2.dat の記録 5 の位置（1600, 0）が範囲外です。"},
+        {"a newer version's tail", [](auto& d) { Patch32(d.file("base.dat"), 1712 + 4, 2); },
+         "base.dat はこの版より新しい Tovi で保存されています。"},
+        {"tst.bmp claims 16384 x 16384 pixels", [](auto& d) { Write_all(d.file("tst.bmp"), Huge_header()); },
+         "tst.bmp を読めません"},
+        {"tst1.bmp missing", [](auto& d) { fs::remove(d.file("tst1.bmp")); }, "tst1.bmp がありません。"},
+    };
+
+    Make_work(4, 9, 30, 20, false);  // the work on the screen
+    Panel_enable(1);
+    const Work_state before = Work_state::Take(fake);
+    auto copy_of_good = [&](const Temp_folder& d) {
+        for (const char* name : All_files) {
+            const fs::path from = fs::path(good) / name;
+            if (fs::file_size(from) > 1000000) fs::create_symlink(from, d.path / name);
+            else fs::copy_file(from, d.path / name);
+        }
+    };
+    for (const Broken_case& c : damaged) {
+        SCOPED_TRACE(c.what);
+        Temp_folder d;
+        copy_of_good(d);
+        c.harm(d);
+        EXPECT_EQ(Data_load_from(d.str()), 1);
+        const std::string& text = fake.boxes.back().text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        EXPECT_EQ(fake.boxes.back().style, int(Box_ok));
+        // tovi-cli check says the same, checksums or not.
+        EXPECT_FALSE(Data_folder_check(d.str(), nullptr, true).empty());
+    }
+    Expect_same(Work_state::Take(fake), before);
+    for (const Broken_case& c : mixed) {
+        SCOPED_TRACE(c.what);
+        Temp_folder d;
+        copy_of_good(d);
+        c.harm(d);
+        // Whole files that were not saved together: the user is asked, and No changes nothing.
+        fake.box_answers = {Answer_no};
+        EXPECT_EQ(Data_load_from(d.str()), 1);
+        const std::string& text = fake.boxes.back().text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        EXPECT_NE(text.find(Load_mismatch_question), std::string::npos) << text;
+        EXPECT_EQ(fake.boxes.back().style, int(Box_yes_no));
+        Expect_same(Work_state::Take(fake), before);
+        // tovi-cli check refuses them, and accepts them with --ignore-checksums.
+        const Folder_problems problems = Data_folder_check(d.str());
+        ASSERT_FALSE(problems.empty());
+        EXPECT_TRUE(problems[0].checksum);
+        EXPECT_TRUE(Data_folder_check(d.str(), nullptr, true).empty());
+    }
+    // Yes loads the mixed folder as it is.
+    Temp_folder d;
+    copy_of_good(d);
+    from_other("d3.dat")(d);
+    fake.box_answers = {Answer_yes};
+    EXPECT_EQ(Data_load_from(d.str()), 0);
+    EXPECT_EQ(Base_data.Road_rec_total, 60);
+}
+
+TEST_F(Data_folder_test, AnAerialPictureOfOtherWorkIsLeftAsideWithANote) {
+    Make_work(16, 20, 24, 16, false);
+    ASSERT_EQ(Save_command(), 0);
+    // An older capture's aerial picture, left beside work that has none.
+    ASSERT_TRUE(Bmp_write(Pattern(30, 30, 1), dir.file("tst1.bmp"), 0, 0, 30, 30));
+    const size_t boxes = fake.boxes.size();
+    ASSERT_EQ(Data_load(), 0) << Last_box();
+    EXPECT_TRUE(Photo_image.empty());
+    ASSERT_EQ(fake.boxes.size(), boxes + 1);
+    EXPECT_NE(Last_box().find("航空写真なしで読み込みました"), std::string::npos) << Last_box();
+    EXPECT_TRUE(fs::exists(dir.file("tst1.bmp")));  // a load deletes nothing
+    // The same in a folder of an earlier version, whose base.dat has no checksums.
+    std::vector<uint8_t> base = Read_all(dir.file("base.dat"));
+    std::fill(base.begin() + 1712, base.end(), 0);
+    Write_all(dir.file("base.dat"), base);
+    ASSERT_EQ(Data_load(), 0) << Last_box();
+    EXPECT_TRUE(Photo_image.empty());
+    EXPECT_NE(Last_box().find("tst1.bmp の大きさ（30 × 30）が地図と合わないため"), std::string::npos) << Last_box();
+}
+
+TEST_F(Data_folder_test, TheRouteDisplayIsOfferedOnlyForARouteBuiltForTheMarkersShown) {
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        bool offered;
+    } const cases[] = {
+        {"a route built for these markers", [] {}, true},
+        {"markers moved since", [] { Base_data.Cong_y[0] = 1; }, false},
+        {"a capture's records", [] { Route_markers_sum = 0; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Make_work(17, 30, 24, 16, false);
+        c.change();
+        ASSERT_EQ(Save_command(), 0);
+        Make_work(18, 5, 20, 10, false);
+        fake.folder_answers = {dir.str()};
+        Panel_command(Id_load);
+        ASSERT_TRUE(Load_wait(20000));
+        EXPECT_EQ(Base_data.Road_rec_total, 30);
+        EXPECT_EQ(fake.enabled.at(Id_route_check), c.offered);
+        EXPECT_EQ(fake.enabled.at(Id_route_build), !c.offered);
+    }
+}
+
+TEST_F(Data_folder_test, ASaveThatFailsAtAnyStepKeepsTheOldWorkAndSaysWhichFile) {
+    Temp_folder folder(true);
+    Data_folder = folder.str();
+    Make_work(19, 40, 24, 16, true);
+    ASSERT_EQ(Save_command(), 0);
+    const int ops[] = {Fault_files::Op_create, Fault_files::Op_write, Fault_files::Op_flush, Fault_files::Op_close,
+                       Fault_files::Op_rename};
+    int failures = 0;
+    for (int op : ops) {
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE("operation " + std::to_string(op) + " #" + std::to_string(n));
+            // base.dat carries the checksums of the others: the same base.dat
+            // and a folder that passes the checks are the same set of files.
+            const std::vector<uint8_t> old_base = Read_all(folder.file("base.dat"));
+            std::set<std::string> old_names;
+            for (const auto& e : fs::directory_iterator(folder.path)) old_names.insert(e.path().filename().string());
+            Make_work(20, 45, 24, 16, false);  // other work, without an aerial picture
+            Base_data.Road_rec_total = Rec_count;  // as every save sets it
+            const Work_state before = Work_state::Take(fake);
+            Fault_files faults;
+            faults.fail_op = op;
+            faults.fail_at = n;
+            Fs_install(&faults);
+            const int saved = Save_command();
+            Fs_install(nullptr);
+            const bool hit = faults.counts[op] >= n;
+            if (saved != 0) {
+                ++failures;
+                // The box names the file that failed; no beep; the work in memory stays.
+                const std::string name = fs::path(faults.failed_path).filename().string();
+                EXPECT_NE(Last_box().find(name.substr(0, name.find('.') + 4)), std::string::npos) << Last_box();
+                EXPECT_NE(Last_box().find(Save_kept_text), std::string::npos);
+                Expect_same(Work_state::Take(fake), before);
+                // The folder loads as the old work, file for file.
+                ASSERT_TRUE(Data_folder_check(folder.str()).empty());
+                EXPECT_TRUE(Read_all(folder.file("base.dat")) == old_base);
+                std::set<std::string> names;
+                for (const auto& e : fs::directory_iterator(folder.path)) names.insert(e.path().filename().string());
+                EXPECT_EQ(names, old_names);
+            }
+            if (!hit) break;
+        }
+    }
+    EXPECT_GT(failures, 30);
 }
 
 TEST_F(Data_folder_test, RecordLinksMustLeadToAnEarlierRecordOfTheSameTable) {

@@ -3,7 +3,8 @@
 //   tovi-cli capture MAP X Y OUTDIR [--photo PHOTO]
 //   tovi-cli route DIR
 //   tovi-cli walk DIR X Y [--scale 100|200]
-//   tovi-cli check DIR
+//   tovi-cli check DIR [--ignore-checksums]
+//   tovi-cli mark DIR [--clear] [--evac X,Y]... [--cong X,Y]... [--nopass X,Y]...
 //   tovi-cli render DIR OUT.png [--scale 100|200] [--band MINUTES]
 //
 // capture: MAP (PNG or BMP) is the screen, its top-left pixel at screen
@@ -12,7 +13,9 @@
 // OUTDIR: tst.bmp, base.dat, d1.dat to d4.dat, and with --photo tst1.bmp cut
 // from PHOTO, which stands for the screen after switching to the aerial view.
 // The other subcommands work on a saved piece of work (see cli_route.cpp,
-// cli_check.cpp and cli_render.cpp).
+// cli_check.cpp, cli_mark.cpp and cli_render.cpp). Exit codes: 0 done, 1 the
+// program refused or a file could not be written, 2 a wrong command line or
+// a folder or file that cannot be used.
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +23,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_check.h"
+#include "app/cli/cli_mark.h"
 #include "app/cli/cli_platform.h"
 #include "app/cli/cli_render.h"
 #include "app/cli/cli_route.h"
@@ -102,6 +106,7 @@ constexpr Cli_command Commands[] = {
     {"route", Route_usage, Route_command},
     {"walk", Walk_usage, Walk_command},
     {"check", Check_usage, Check_command},
+    {"mark", Mark_usage, Mark_command},
     {"render", Render_usage, Render_command},
     {"compare", Compare_usage, Compare_command},
 };

@@ -165,22 +165,32 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     int32_t min_x = 1000000, min_y = 1000000, max_x = 0, max_y = 0;
     Flood_status status = Flood_completed;
 
+    // Past record 2000 the first and the third rule can no longer end the
+    // fill (an evacuation colour must have been met by record 51), and a
+    // record index below count stays below the limit whenever count does.
+    int32_t next_show = progress ? Progress_every : Record_limit + 1;
     for (int32_t j = 0; j < count; ++j) {
-        if (!evac_seen && count > 51) [[unlikely]] {
-            status = Flood_no_evac;
-            break;
-        }
-        if (Stop_request.load(std::memory_order_relaxed) == 1) [[unlikely]] {
+        if (j <= 2000) [[unlikely]] {
+            if (!evac_seen && count > 51) {
+                status = Flood_no_evac;
+                break;
+            }
+            if (Stop_request.load(std::memory_order_relaxed) == 1) {
+                status = Flood_stopped;
+                break;
+            }
+            if (j == 2000 && obstacles < 5) {
+                status = Flood_too_open;
+                break;
+            }
+        } else if (Stop_request.load(std::memory_order_relaxed) == 1) [[unlikely]] {
             status = Flood_stopped;
             break;
         }
-        if (j == 2000 && obstacles < 5) [[unlikely]] {
-            status = Flood_too_open;
-            break;
-        }
-        if (count > Record_limit || j > Record_limit) [[unlikely]]
+        if (count > Record_limit) [[unlikely]]
             break;  // cut off there, but completed
-        if (progress && j % Progress_every == 0 && j > 0) [[unlikely]] {
+        if (j == next_show) [[unlikely]] {
+            next_show += Progress_every;
             Rec_count.store(count, std::memory_order_relaxed);
             progress->show(progress->context, surface, Painted_part(surface, min_x, min_y, max_x, max_y));
         }

@@ -504,6 +504,58 @@ TEST_F(Flood_test, ClearsOnlyWhatItClearsAndKeepsEveryOtherByte) {
     }
 }
 
+TEST_F(Flood_test, ProgressIsOfferedEvery4096RecordsAndChangesNothing) {
+    Image kyoto;
+    std::string why;
+    ASSERT_TRUE(Picture_read(TOVI_SOURCE_DIR "/resources/maps/kyoto-1600x1200.png", kyoto, why)) << why;
+    Image quiet = kyoto;
+    const Flood_result want = Flood_fill(quiet, 245, 595);
+    ASSERT_EQ(want.status, Flood_completed);
+    ASSERT_GT(want.records, 3 * 4096);
+    const std::vector<Wave_rec> records(Wave_queue[0], Wave_queue[0] + want.records);
+
+    struct Offers {
+        std::vector<int32_t> counts;
+        std::vector<Rect32> parts;
+    } offers;
+    const Flood_progress progress{[](void* context, const Image&, const Rect32& part) {
+                                      auto* o = static_cast<Offers*>(context);
+                                      o->counts.push_back(Rec_count.load());
+                                      o->parts.push_back(part);
+                                  },
+                                  &offers};
+    Image shown = kyoto;
+    const Flood_result got = Flood_fill(shown, 245, 595, &progress);
+    EXPECT_EQ(got.status, want.status);
+    EXPECT_EQ(got.records, want.records);
+    EXPECT_EQ(got.obstacles, want.obstacles);
+    EXPECT_EQ(got.box.left, want.box.left);
+    EXPECT_EQ(got.box.bottom, want.box.bottom);
+    EXPECT_EQ(shown.px, quiet.px);
+    for (int32_t k = 0; k < got.records; ++k) {
+        const Wave_rec& a = Wave_queue[0][k];
+        ASSERT_TRUE(a.x == records[size_t(k)].x && a.y == records[size_t(k)].y && a.parent == records[size_t(k)].parent)
+            << "record " << k;
+    }
+    // Records 4096, 8192, ... each offer the picture once, with the records
+    // found so far and a painted part that only grows within the final box.
+    ASSERT_EQ(offers.counts.size(), size_t((got.records - 1) / 4096));
+    for (size_t i = 0; i < offers.counts.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_GT(offers.counts[i], int32_t(i + 1) * 4096);
+        const Rect32& p = offers.parts[i];
+        EXPECT_GE(p.left, got.box.left - 1);
+        EXPECT_GE(p.top, got.box.top - 1);
+        EXPECT_LE(p.right, got.box.right + 2);
+        EXPECT_LE(p.bottom, got.box.bottom + 2);
+        if (i > 0) {
+            EXPECT_GT(offers.counts[i], offers.counts[i - 1]);
+            EXPECT_LE(p.left, offers.parts[i - 1].left);
+            EXPECT_GE(p.right, offers.parts[i - 1].right);
+        }
+    }
+}
+
 TEST(Point_distance, TruncatedEuclidean) {
     struct Case {
         int32_t x1, y1, x2, y2, expect;

@@ -3,6 +3,7 @@
 // own (capture, route wave, save) keep the panel busy until they return.
 #include "app/panel.h"
 
+#include "app/session.h"
 #include "app/shell.h"
 #include "map/capture.h"
 #include "markers/base_data.h"
@@ -162,7 +163,8 @@ int Panel_command(int id) {
         Route_stale(0);
         return 0;
     case Id_quit:
-        Exit_now(1);
+        Quit_request(Owner_panel);
+        return 0;
     case Id_route_build: {
         Map_restore();
         Plat().Set_main_caption(Text_route_building);

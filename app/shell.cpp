@@ -4,6 +4,7 @@
 #include "app/shell.h"
 
 #include "platform/platform.h"
+#include "storage/data_folder.h"
 
 #include <cstdio>
 #include <fstream>
@@ -18,6 +19,8 @@ void Shell_start() {
     Aerial_mode = 0;
     Stop_request = 0;
     Scale_flag = 1;
+    // What the program starts with is nothing to lose at the end.
+    Work_mark_saved();
 }
 
 void Msg_confirm(const std::string& message) {

@@ -8,6 +8,7 @@
 #include "markers/markers.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "app/panel.h"
 #include "app/shell.h"
@@ -16,6 +17,8 @@
 #include "platform/platform.h"
 
 namespace {
+
+std::atomic<Markers_listener> Change_listener{nullptr};
 
 // A count as a loop bound: a count read from a damaged base.dat must never
 // walk past the arrays.
@@ -118,8 +121,13 @@ void Markers_snapshot(int compare) {
         }
     }
     // Outside the lock: the panel's buttons are the platform's business.
-    if (differ) Route_stale(1);
+    if (differ) {
+        Route_stale(1);
+        if (Markers_listener listener = Change_listener.load()) listener();
+    }
 }
+
+void Markers_on_change(Markers_listener listener) { Change_listener.store(listener); }
 
 void Evac_place_add(int32_t x, int32_t y) {
     bool full;

@@ -33,8 +33,15 @@ void Markers_redraw();
 
 // compare 0: copies Base_data into Base_snapshot. Otherwise: when the marker
 // sets differ from the snapshot, tells the panel the route is out of date
-// (Route_stale(1)). The snapshot is not updated, so a report stands.
+// (Route_stale(1)) and calls the change listener. The snapshot is not
+// updated, so a report stands.
 void Markers_snapshot(int compare);
+
+// Called after a change of the marker sets has been seen (by the marking
+// tools' Markers_snapshot(1)), on the thread that changed them, without a
+// lock held. The shell keeps the markers in the working folder with it.
+using Markers_listener = void (*)();
+void Markers_on_change(Markers_listener listener);
 
 // Adds an evacuation place at (x, y) (client pixels) and paints its 6 x 6
 // magenta placement mark; with two places already set it only says so.

@@ -24,7 +24,7 @@ struct Point {
 enum : int { Vk_lbutton = 1, Vk_rbutton = 2, Vk_shift = 0x10, Vk_space = 0x20 };
 
 // Message box styles and answers, numbered as the platform does.
-enum Box_style : int { Box_ok = 0, Box_yes_no = 4 };
+enum Box_style : int { Box_ok = 0, Box_yes_no_cancel = 3, Box_yes_no = 4 };
 enum Box_answer : int { Answer_ok = 1, Answer_cancel = 2, Answer_yes = 6, Answer_no = 7 };
 enum Box_owner : int { Owner_none = 0, Owner_main = 1, Owner_panel = 2 };
 

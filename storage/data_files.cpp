@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/shell.h"  // Exe_folder
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pictures.h"
@@ -17,6 +18,9 @@
 #include "storage/folder_writer.h"
 
 static_assert(std::endian::native == std::endian::little, "the data files are the tables' little-endian bytes");
+
+std::atomic<uint64_t> Shown_map_sum{0};
+std::atomic<uint64_t> Working_map_sum{0};
 
 std::string Data_save_to(const std::string& folder, const Work_pictures& pictures) {
     Base_record base;
@@ -59,8 +63,14 @@ std::string Data_save_to(const std::string& folder, const Work_pictures& picture
     Write_failure f;
     if (Folder_write(folder, parts, gone, f)) {
         // The record in memory is again the file: a load of the folder gives back exactly this.
-        std::lock_guard lock(Markers_lock);
-        std::memcpy(Base_data.Base_reserved, base.Base_reserved, sizeof base.Base_reserved);
+        {
+            std::lock_guard lock(Markers_lock);
+            std::memcpy(Base_data.Base_reserved, base.Base_reserved, sizeof base.Base_reserved);
+        }
+        if (tail.sums[Sum_map] != 0) {
+            Shown_map_sum = tail.sums[Sum_map];
+            if (folder == Exe_folder) Working_map_sum = tail.sums[Sum_map];
+        }
         return "";
     }
     return (f.file.empty() ? f.path : f.file) + " (" + f.step + ": " + f.reason + ")";

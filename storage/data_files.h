@@ -6,6 +6,7 @@
 // Called by: the map pictures after every capture (into the working folder),
 // the save command (into the chosen data folder) and tovi-cli.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,3 +36,9 @@ struct Work_pictures {
 std::string Data_save_to(const std::string& folder, const Work_pictures& pictures);
 // The same with the pictures of the work in memory (Map_image, Photo_image).
 std::string Data_save_to(const std::string& folder);
+
+// Checksums of tst.bmp as last written or loaded for the map shown, and as
+// last written into the program folder; 0 for none. The loader sets the
+// first after a load (and the second when it loaded the program folder).
+extern std::atomic<uint64_t> Shown_map_sum;
+extern std::atomic<uint64_t> Working_map_sum;

@@ -246,11 +246,78 @@ void Folder_content_install(Folder_content& c) {
         Photo_image = std::move(c.photo);
         Images_loaded = 1;
     }
-    std::lock_guard lock(Markers_lock);
-    Base_data = c.base;
+    {
+        std::lock_guard lock(Markers_lock);
+        Base_data = c.base;
+    }
     // What the route was built for, as the folder says; a route that does not
     // match its markers is kept but counts as out of date.
     Route_markers_sum = c.route_current ? Markers_sum(c.base) : 0;
+    Shown_map_sum = c.map_sum;
+    Work_mark_saved();
+}
+
+namespace {
+
+std::atomic<uint64_t> Saved_work_sum{0};
+
+uint64_t Work_sum() {
+    Checksum_state s;
+    Checksum_begin(s);
+    uint64_t parts[5];
+    {
+        std::lock_guard lock(Markers_lock);
+        parts[0] = Markers_sum(Base_data);
+    }
+    parts[1] = Route_markers_sum.load();
+    parts[2] = uint64_t(Rec_count.load());
+    parts[3] = Shown_map_sum.load();
+    {
+        std::lock_guard shown(Shown_lock);
+        parts[4] = Photo_image.empty() ? 0 : 1;
+    }
+    Checksum_add(s, parts, sizeof parts);
+    return Checksum_end(s);
+}
+
+}  // namespace
+
+bool Work_unsaved() { return Work_sum() != Saved_work_sum.load(); }
+
+void Work_mark_saved() { Saved_work_sum = Work_sum(); }
+
+void Markers_keep() {
+    const std::string folder = Exe_folder;
+    const uint64_t working = Working_map_sum.load();
+    if (folder.empty() || working == 0 || working != Shown_map_sum.load()) return;
+    // The working folder's own base.dat, with the markers of now in it.
+    Base_record b;
+    {
+        std::vector<uint8_t> bytes;
+        if (!File_read_whole(Path_join(folder, Base_file), bytes, sizeof b) || bytes.size() != sizeof b) return;
+        std::memcpy(&b, bytes.data(), sizeof b);
+    }
+    {
+        std::lock_guard lock(Markers_lock);
+        const Base_record& now = Base_data;
+        if (std::memcmp(&b.Map_rect, &now.Map_rect, sizeof b.Map_rect) != 0) return;
+        std::memcpy(b.Evac_x, now.Evac_x, sizeof b.Evac_x);
+        std::memcpy(b.Evac_y, now.Evac_y, sizeof b.Evac_y);
+        b.Evac_n = now.Evac_n;
+        std::memcpy(b.Cong_x, now.Cong_x, sizeof b.Cong_x);
+        std::memcpy(b.Cong_y, now.Cong_y, sizeof b.Cong_y);
+        b.Cong_n = now.Cong_n;
+        std::memcpy(b.Nopass_x, now.Nopass_x, sizeof b.Nopass_x);
+        std::memcpy(b.Nopass_y, now.Nopass_y, sizeof b.Nopass_y);
+        b.Nopass_n = now.Nopass_n;
+    }
+    Base_tail tail = Tail_read(b);
+    if (tail.marked()) {
+        tail.base_sum = Base_sum(b);  // taken with its own slot zero, so the slot's old value does not count
+        Tail_write(b, tail);
+    }
+    Write_failure ignored;
+    Folder_write(folder, {{Base_file, &b, sizeof b}}, {}, ignored);
 }
 
 void Table_free::operator()(uint8_t* p) const { std::free(p); }
@@ -424,6 +491,7 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         const Rect32* rect = base_ok ? &c.base.Map_rect : nullptr;
         uint64_t map_sum = 0, photo_sum = 0;
         Read_picture(folder, Map_picture_file, rect, c.map, problems, &map_sum);
+        c.map_sum = map_sum;
         // The aerial picture is optional; one that is there must be whole. One
         // that does not belong to this map (left there by an older capture)
         // is left aside, and the work loads without an aerial picture.
@@ -510,6 +578,7 @@ int Data_save(int to_data_folder) {
 
 int Save_command() {
     if (Data_save(1) != 0) return 1;
+    Work_mark_saved();
     Plat().Beep();
     return 0;
 }
@@ -534,6 +603,7 @@ int Data_load_from(const std::string& folder, bool* route_current) {
         Folder_content_install(content);
     }
     if (route_current) *route_current = content.route_current;
+    if (folder == Exe_folder) Working_map_sum = content.map_sum;
     Fit_main_window(w, h);
     Map_compose();
     Plat().Main_window_refresh();

@@ -82,6 +82,7 @@ struct Folder_content {
     // What the load should tell the user although the folder loads (an
     // aerial picture left aside, an interrupted save finished).
     std::vector<std::string> notes;
+    uint64_t map_sum = 0;  // checksum of the folder's tst.bmp
 };
 
 // Every check of a load on the folder's files, under the folder's lock and
@@ -94,6 +95,19 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
 // Puts checked content in place of the work in memory: markers, tables,
 // record count, route index, pictures, Route_markers_sum. Nothing is shown.
 void Folder_content_install(Folder_content& content);
+
+// Whether the work in memory differs from what was last saved or loaded (or
+// what the program started with): its markers, route, records and map.
+bool Work_unsaved();
+// The work in memory now counts as saved. At start; saves and loads do it.
+void Work_mark_saved();
+
+// Keeps the current markers in the working folder (the program folder) when
+// it holds the map shown: its base.dat gets them in place of its own, its
+// tables and pictures stay, so the folder stays one whole piece of work. So
+// after a crash the next start can offer the last markers on the last
+// capture. A failure is silent: the working folder is only a safety copy.
+void Markers_keep();
 
 // The one loader for tovi-cli: Data_folder_check, then Folder_content_install
 // when nothing (or, with ignore_checksums, only checksums) is wrong.

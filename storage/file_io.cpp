@@ -1,32 +1,18 @@
 #include "storage/file_io.h"
 
+#include "storage/folder_writer.h"
+
 #include <fstream>
 #include <system_error>
 
 bool File_replace(const std::string& path, const void* data, size_t size) {
-    const std::filesystem::path target = Fs_path(path);
-    std::filesystem::path temp = target;
-    temp += ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        if (size) out.write(static_cast<const char*>(data), std::streamsize(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return false;
-    }
-    return true;
+    // A set of one file: written aside, flushed, renamed over the old one.
+    const std::filesystem::path p = Fs_path(path);
+    const std::u8string folder = p.has_parent_path() ? p.parent_path().u8string() : std::u8string(u8".");
+    const std::u8string name = p.filename().u8string();
+    Write_failure ignored;
+    return Folder_write(std::string(folder.begin(), folder.end()), {{std::string(name.begin(), name.end()), data, size}},
+                        {}, ignored);
 }
 
 bool File_read_whole(const std::string& path, std::vector<uint8_t>& out, size_t max_bytes) {

@@ -2,8 +2,8 @@
 //
 // Paths are UTF-8 texts; they are opened through std::filesystem so that a
 // folder with non-ASCII characters works on Windows too. A file is replaced
-// by writing a temporary sibling and renaming it into place, so a failed or
-// interrupted write leaves the earlier file whole instead of a torn one.
+// through the folder writer (storage/folder_writer.h) as a set of one: a
+// failed or interrupted write leaves the earlier file whole, never a torn one.
 #pragma once
 #include <cstddef>
 #include <cstdint>

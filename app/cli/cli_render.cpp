@@ -27,10 +27,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
+#include "map/pictures.h"
 #include "markers/base_data.h"
 #include "route/evac_map.h"
 #include "route/render.h"
@@ -58,71 +60,22 @@ int Input_error(const std::string& text) {
     return 2;
 }
 
-int No_route(const std::string& dir, const std::string& why) {
-    std::fprintf(stderr, "tovi-cli: no route to render in %s: %s; build it with tovi-cli route %s\n", dir.c_str(),
-                 why.c_str(), dir.c_str());
-    return 1;
-}
-
-enum class Read_result { ok, missing, wrong_size };
-
-// Only a file of exactly the table's size is taken: a saved table is always whole.
-Read_result Read_exact(const std::string& path, void* table, size_t size) {
-    std::ifstream in(Fs_path(path), std::ios::binary);
-    if (!in) return Read_result::missing;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0) return Read_result::missing;
-    if (uint64_t(length) != size) return Read_result::wrong_size;
-    in.seekg(0, std::ios::beg);
-    if (!in.read(static_cast<char*>(table), std::streamsize(size))) return Read_result::missing;
-    return Read_result::ok;
-}
-
 }  // namespace
 
 int Saved_route_read(const std::string& dir, Image& map, Base_record& base) {
-    const std::string map_path = Path_join(dir, Map_picture_file);
-    const Bmp_status map_status = Bmp_read(map_path, map);
-    if (map_status != Bmp_ok) return Input_error(map_path + ": " + Bmp_status_text(map_status));
-
-    const std::string base_path = Path_join(dir, Base_file);
-    switch (Read_exact(base_path, &base, sizeof base)) {
-    case Read_result::ok: break;
-    case Read_result::missing: return Input_error(base_path + ": cannot read the file");
-    case Read_result::wrong_size: return Input_error(base_path + ": not a base.dat (it must be 5712 bytes)");
+    // The program's own loader and checks; a route only when it was built
+    // for the markers the folder holds.
+    Folder_content content;
+    if (!Cli_folder_load(dir, false, content)) return 2;
+    if (!content.route_current) return Cli_no_route(dir);
+    {
+        std::lock_guard lock(Markers_lock);
+        base = Base_data;
     }
-    if (base.Road_rec_total <= 0) return No_route(dir, "base.dat counts no route nodes");
-    if (base.Evac_n < 1) return No_route(dir, "no evacuation place is set");
-
-    Grid_allocate();
-    const struct {
-        const char* name;
-        void* table;
-        size_t size;
-    } tables[] = {
-        {Queue0_file, Wave_queue[0], size_t(Wave_queue_bytes)},
-        {Queue1_file, Wave_queue[1], size_t(Wave_queue_bytes)},
-        {Kind_file, Rec_kind, size_t(Rec_kind_bytes)},
-    };  // d4.dat, the visit bits, plays no part in a route
-    for (const auto& t : tables) {
-        const std::string path = Path_join(dir, t.name);
-        switch (Read_exact(path, t.table, t.size)) {
-        case Read_result::ok: break;
-        case Read_result::missing: return No_route(dir, std::string(t.name) + " is missing or unreadable");
-        case Read_result::wrong_size:
-            return Input_error(path + ": not a saved table (it must be " + std::to_string(t.size) + " bytes)");
-        }
+    {
+        std::lock_guard lock(Shown_lock);
+        map = Map_image;
     }
-    // A capture saves its flood's tables and record count too; only a route
-    // wave starts its node 0 at the first evacuation place with cost 1.
-    const Wave_rec& first = Wave_queue[0][0];
-    const int32_t place_x = std::max(base.Evac_x[0], 0), place_y = std::max(base.Evac_y[0], 0);
-    if ((Rec_kind[0] & 1) != 0 || first.parent != -1 || first.cost != 1 || first.x != uint16_t(place_x) ||
-        first.y != uint16_t(place_y))
-        return No_route(dir, "its tables do not start at the first evacuation place (a capture's road network, "
-                             "or the places moved since the route was built)");
-
     return 0;
 }
 

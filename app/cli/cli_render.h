@@ -21,10 +21,11 @@ inline constexpr const char* Compare_usage =
     "tovi-cli compare DIR_A DIR_B OUT.png [--scale 100|200 | --metres-per-pixel X] [--speed M] [--band MINUTES] "
     "[--limit MINUTES] [--title T] [--source S] [--date T] [--figures OUT.json] [--font FILE]";
 
-// Reads the saved route of dir: the map picture, base.dat and the route
-// tables into the grid tables. 0 when the folder holds a built route;
-// otherwise its message is on standard error and the exit code is returned
-// (1 for a folder without a route, 2 for unreadable files).
+// Loads the work in dir as the program's Load does (every file, every check)
+// and gives its map picture and base.dat. 0 when the folder holds a route
+// built for its markers; otherwise its message is on standard error and the
+// exit code is returned (1 for a folder without such a route, 2 for a folder
+// that cannot be loaded).
 int Saved_route_read(const std::string& dir, Image& map, Base_record& base);
 
 // The options render and compare share.

@@ -18,6 +18,8 @@ void Force_foreground(HWND wnd);
 // controls are posted to the window's own thread as this message, so a
 // thread that waits for a tool to end never waits on that tool's calls.
 constexpr UINT Wm_window_call = WM_APP + 1;
+// Posted to the panel once it is up: the start of the session (app/session.h).
+constexpr UINT Wm_session_start = WM_APP + 2;
 // Runs a posted call; the window procedures pass the message's lParam.
 void Run_window_call(LPARAM call);
 

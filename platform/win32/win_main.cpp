@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/panel.h"
+#include "app/session.h"
 #include "app/shell.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
@@ -111,9 +112,15 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_INITDIALOG:
         SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
         Panel_init();
+        // Once the panel shows: the offer of the last work, if any.
+        PostMessageW(dlg, Wm_session_start, 0, 0);
+        return TRUE;
+    case Wm_session_start:
+        Session_start();
         return TRUE;
     case WM_CLOSE:
-        Exit_now(1);
+        Quit_request(Owner_panel);
+        return TRUE;
     case Wm_window_call:
         Run_window_call(lparam);
         return TRUE;
@@ -165,6 +172,8 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
         Run_window_call(lparam);
         return 0;
     case WM_CLOSE:
+        Quit_request(Owner_main);
+        return 0;
     case WM_DESTROY:
         Exit_now(1);
     default:

@@ -5,6 +5,8 @@
 // without a route.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "map/map_pictures.h"
 #include "map/picture_file.h"
 #include "map/pixel_check.h"
+#include "map/pictures.h"
 #include "markers/base_data.h"
 #include "markers/markers.h"
 #include "platform/fake/fake_platform.h"
@@ -221,9 +224,12 @@ TEST_F(Travel_test, TimeOfAPixelIsWhatWalkReportsOnARealMap) {
     // The same work saved, and tovi-cli walk and render run on it.
     if (!std::filesystem::exists(Cli_path())) GTEST_SKIP() << "tovi-cli is not built";
     Temp_folder work, out;
+    sets.Map_rect = {0, 0, map.w, map.h};
     Base_data = sets;
+    Map_image = map;
+    Photo_image = Image();
+    Route_markers_sum = Markers_sum(sets);  // the route above was built for these markers
     ASSERT_EQ(Data_save_to(work.str()), "");
-    ASSERT_TRUE(Bmp_write(map, work.file("tst.bmp"), 0, 0, map.w, map.h));
     const Cli_run render =
         Cli(out, "render " + Q(work.str()) + " " + Q(out.file("map.png")) + " --scale 100 --speed 70 --band 1");
     ASSERT_EQ(render.code, 0) << render.err;
@@ -365,20 +371,22 @@ TEST_F(Render_cli_test, FoldersWithoutARouteAreRefused) {
     ASSERT_GT(Read_base(captured).Road_rec_total, 0);
 
     // The same with places set but no route built; then routed.
+    const Base_record b = Read_base(captured);
     for (const Temp_folder* dir : {&placed, &routed, &no_nodes, &no_table}) {
-        for (const char* name : {"tst.bmp", "d1.dat", "d2.dat", "d3.dat", "d4.dat"})
+        for (const char* name : {"base.dat", "tst.bmp", "d1.dat", "d2.dat", "d3.dat", "d4.dat"})
             std::filesystem::copy_file(captured.file(name), dir->file(name));
         // Two crossings of the town, in the captured picture's own pixels.
-        Base_record b = Read_base(captured);
-        b.Evac_n = 2;
-        b.Evac_x[0] = 54 - b.Map_rect.left, b.Evac_y[0] = 42 - b.Map_rect.top;
-        b.Evac_x[1] = 126 - b.Map_rect.left, b.Evac_y[1] = 90 - b.Map_rect.top;
-        Write_base(*dir, b);
+        const std::string places = " --evac " + std::to_string(54 - b.Map_rect.left) + "," +
+                                   std::to_string(42 - b.Map_rect.top) + " --evac " +
+                                   std::to_string(126 - b.Map_rect.left) + "," + std::to_string(90 - b.Map_rect.top);
+        ASSERT_EQ(Cli(out, "mark " + Q(dir->str()) + places).code, 0);
     }
     for (const Temp_folder* dir : {&routed, &no_nodes, &no_table})
         ASSERT_EQ(Cli(out, "route " + Q(dir->str())).code, 0);
+    // A folder of an earlier version (a tail of zeros) that counts no records.
     Base_record zero = Read_base(no_nodes);
     zero.Road_rec_total = 0;
+    std::memset(zero.Base_reserved, 0, sizeof zero.Base_reserved);
     Write_base(no_nodes, zero);
     std::filesystem::remove(no_table.file("d2.dat"));
 
@@ -389,11 +397,11 @@ TEST_F(Render_cli_test, FoldersWithoutARouteAreRefused) {
         std::string err_start;
     } const cases[] = {
         {"render " + Q(routed.str()) + " " + png, 0, ""},
-        {"render " + Q(captured.str()) + " " + png, 1, "tovi-cli: no route to render in " + captured.str() + ": no evacuation place"},
-        {"render " + Q(placed.str()) + " " + png, 1, "tovi-cli: no route to render in " + placed.str() + ": its tables do not start"},
-        {"render " + Q(no_nodes.str()) + " " + png, 1, "tovi-cli: no route to render in " + no_nodes.str() + ": base.dat counts no"},
-        {"render " + Q(no_table.str()) + " " + png, 1, "tovi-cli: no route to render in " + no_table.str() + ": d2.dat is missing"},
-        {"render " + Q(out.file("none")) + " " + png, 2, "tovi-cli: " + out.file("none") + "/tst.bmp: "},
+        {"render " + Q(captured.str()) + " " + png, 1, "tovi-cli: " + captured.str() + ": no route built for its markers"},
+        {"render " + Q(placed.str()) + " " + png, 1, "tovi-cli: " + placed.str() + ": no route built for its markers"},
+        {"render " + Q(no_nodes.str()) + " " + png, 1, "tovi-cli: " + no_nodes.str() + ": no route built for its markers"},
+        {"render " + Q(no_table.str()) + " " + png, 2, "tovi-cli: " + no_table.str() + ": d2.dat: missing"},
+        {"render " + Q(out.file("none")) + " " + png, 2, "tovi-cli: " + out.file("none") + ": not a folder"},
         {"render " + Q(routed.str()), 2, "tovi-cli: render takes DIR and OUT.png"},
         {"render " + Q(routed.str()) + " " + png + " --band 0", 2, "tovi-cli: --band is a whole number"},
         {"render " + Q(routed.str()) + " " + png + " --band 1.5", 2, "tovi-cli: --band is a whole number"},

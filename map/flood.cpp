@@ -284,6 +284,7 @@ int32_t Maze_map(int32_t x, int32_t y) {
     // The fill has rewritten the grid tables, whatever its outcome: an index
     // of the route they held before would point into the new records.
     Route_index_drop();
+    Route_markers_sum = 0;  // and they are no route, for any markers
     const Rect32& box = r.box;
     Rect32 part{0, 0, 0, 0};
     if (box.right >= box.left && box.bottom >= box.top) {

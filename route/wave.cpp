@@ -68,17 +68,37 @@ uint8_t Wave_visit[Grid_cells];
 // start at 0, not -1, so the first run clears them all.
 int32_t Buckets_used = Bucket_count;
 
+// Set by a caller that never cancels a wave (tovi-cli): the wave is then
+// built in the grid tables themselves, and no spare set is ever taken.
+bool In_place = false;
+Wave_rec* Own_spare[2] = {nullptr, nullptr};
+uint8_t* Own_spare_kind = nullptr;
+uint8_t* Own_spare_cells = nullptr;
+
 void Spare_allocate() {
-    if (Spare_queue[0]) return;
+    if (In_place) {
+        Spare_queue[0] = Wave_queue[0];
+        Spare_queue[1] = Wave_queue[1];
+        Spare_kind = Rec_kind;
+        Spare_cells = Cell_map;
+        return;
+    }
+    if (Own_spare[0]) {
+        Spare_queue[0] = Own_spare[0];
+        Spare_queue[1] = Own_spare[1];
+        Spare_kind = Own_spare_kind;
+        Spare_cells = Own_spare_cells;
+        return;
+    }
     auto* q0 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
     auto* q1 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
     auto* kind = static_cast<uint8_t*>(std::calloc(size_t(Rec_kind_bytes), 1));
     auto* cells = static_cast<uint8_t*>(std::calloc(size_t(Cell_map_bytes), 1));
     if (!q0 || !q1 || !kind || !cells) Fatal_error(Memory_error_text);
-    Spare_queue[0] = q0;
-    Spare_queue[1] = q1;
-    Spare_kind = kind;
-    Spare_cells = cells;
+    Own_spare[0] = Spare_queue[0] = q0;
+    Own_spare[1] = Spare_queue[1] = q1;
+    Own_spare_kind = Spare_kind = kind;
+    Own_spare_cells = Spare_cells = cells;
 }
 
 // The spare cells as the cells in place would be after the wave: the visit
@@ -91,6 +111,7 @@ void Spare_cells_fill() {
         cell = (cell & 0x00FFFFFFu) | uint32_t(Wave_visit[i]) << 24;  // little-endian: byte 3 is the top
         std::memcpy(Spare_cells + i * 4, &cell, 4);
     }
+    if (Spare_kind == Rec_kind) return;  // built in place: the tails are where they were
     std::memcpy(Spare_kind + Grid_cells, Rec_kind + Grid_cells, size_t(Rec_kind_bytes) - size_t(Grid_cells));
     std::memcpy(Spare_cells + size_t(Grid_cells) * 4, Cell_map + size_t(Grid_cells) * 4,
                 size_t(Cell_map_bytes) - size_t(Grid_cells) * 4);
@@ -113,6 +134,8 @@ int32_t Wave_out_of_area(int32_t x, int32_t y, int32_t picture_w, int32_t pictur
     if (y < Wave_margin) return 1;
     return 0;
 }
+
+void Wave_in_place(bool on) { In_place = on; }
 
 int32_t Wave_init(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t place_count) {
     Grid_allocate();
@@ -288,10 +311,17 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
         {
             // The new route takes the place of the old one in one step.
             std::lock_guard lock(Route_lock);
-            std::swap(Wave_queue[0], Spare_queue[0]);
-            std::swap(Wave_queue[1], Spare_queue[1]);
-            std::swap(Rec_kind, Spare_kind);
-            std::swap(Cell_map, Spare_cells);
+            if (Spare_kind != Rec_kind) {
+                std::swap(Wave_queue[0], Spare_queue[0]);
+                std::swap(Wave_queue[1], Spare_queue[1]);
+                std::swap(Rec_kind, Spare_kind);
+                std::swap(Cell_map, Spare_cells);
+                // The set the route before lies in is the spare set now.
+                Own_spare[0] = Spare_queue[0];
+                Own_spare[1] = Spare_queue[1];
+                Own_spare_kind = Spare_kind;
+                Own_spare_cells = Spare_cells;
+            }
             Rec_count.store(count);
             Route_index_forget();
         }

@@ -65,6 +65,11 @@ struct Wave_progress {
 Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32_t place_count, int32_t x1,
                      int32_t y1, int32_t x2, int32_t y2, const Wave_progress* progress = nullptr);
 
+// For a caller that never cancels a wave (tovi-cli): on, waves are built in
+// the grid tables themselves, with no spare set of 88 MB beside them; a wave
+// that ends early then leaves the tables half built. Off by default.
+void Wave_in_place(bool on);
+
 // Prepares the spare tables and the buckets and creates the source nodes;
 // returns the capacity Grid_w x Grid_h. Part of Wave_run.
 int32_t Wave_init(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t place_count);

@@ -201,15 +201,15 @@ bool Legacy_route(const Folder_content& c) {
     const Base_record& b = c.base;
     if (b.Road_rec_total <= 0 || b.Evac_n < 1) return false;
     Wave_rec first;
-    std::memcpy(&first, c.table[0].get(), sizeof first);
-    if ((c.table[2][0] & 1) != 0 || first.parent != -1 || first.x != uint32_t(b.Evac_x[0]) ||
+    std::memcpy(&first, c.tables(0), sizeof first);
+    if ((c.tables(2)[0] & 1) != 0 || first.parent != -1 || first.x != uint32_t(b.Evac_x[0]) ||
         first.y != uint32_t(b.Evac_y[0]))
         return false;
     if (b.Evac_n < 2) return true;
     if (b.Road_rec_total < 2) return false;
     Wave_rec second;
-    std::memcpy(&second, c.table[1].get() + sizeof(Wave_rec), sizeof second);
-    return (c.table[2][1] & 1) != 0 && second.parent == -1 && second.x == uint32_t(b.Evac_x[1]) &&
+    std::memcpy(&second, c.tables(1) + sizeof(Wave_rec), sizeof second);
+    return (c.tables(2)[1] & 1) != 0 && second.parent == -1 && second.x == uint32_t(b.Evac_x[1]) &&
            second.y == uint32_t(b.Evac_y[1]);
 }
 
@@ -234,14 +234,16 @@ void Folder_content_install(Folder_content& c) {
         std::lock_guard shown(Shown_lock);
         {
             std::lock_guard route(Route_lock);
-            std::memcpy(Wave_queue[0], c.table[0].get(), Table_files[0].size);
-            std::memcpy(Wave_queue[1], c.table[1].get(), Table_files[1].size);
-            std::memcpy(Rec_kind, c.table[2].get(), Table_files[2].size);
-            std::memcpy(Cell_map, c.table[3].get(), Table_files[3].size);
+            if (!c.into_grid) {
+                std::memcpy(Wave_queue[0], c.tables(0), Table_files[0].size);
+                std::memcpy(Wave_queue[1], c.tables(1), Table_files[1].size);
+                std::memcpy(Rec_kind, c.tables(2), Table_files[2].size);
+                std::memcpy(Cell_map, c.tables(3), Table_files[3].size);
+            }
             // A later save writes Road_rec_total from Rec_count: keep them one.
             Rec_count.store(total);
         }
-        Route_index_build(total);
+        Route_index_drop();  // a caller that shows routes builds it again
         Map_image = std::move(c.map);
         Photo_image = std::move(c.photo);
         Images_loaded = 1;
@@ -321,6 +323,13 @@ void Markers_keep() {
 }
 
 void Table_free::operator()(uint8_t* p) const { std::free(p); }
+
+uint8_t* Folder_content::tables(int i) const {
+    if (!into_grid) return table[i].get();
+    uint8_t* const grid[4] = {reinterpret_cast<uint8_t*>(Wave_queue[0]), reinterpret_cast<uint8_t*>(Wave_queue[1]),
+                              Rec_kind, Cell_map};
+    return grid[i];
+}
 
 int Folder_pick(int owner, std::string& out, bool new_style) {
     std::string chosen;
@@ -519,11 +528,12 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         if (!problems.empty()) return problems;
         for (int i = 0; i < 4; ++i) {
             // Not zero-filled: every byte is read from the file or the check fails.
-            c.table[i] = Table_alloc(Table_files[i].size);
-            if (!Read_exact(folder, Table_files[i].name, Table_files[i].size, c.table[i].get(), problems))
+            if (!c.into_grid) c.table[i] = Table_alloc(Table_files[i].size);
+            else Grid_allocate();
+            if (!Read_exact(folder, Table_files[i].name, Table_files[i].size, c.tables(i), problems))
                 return problems;
         }
-        Records_check(c.table[0].get(), c.table[1].get(), c.table[2].get(), Grid_cells, c.base.Road_rec_total,
+        Records_check(c.tables(0), c.tables(1), c.tables(2), Grid_cells, c.base.Road_rec_total,
                       problems);
         if (!problems.empty()) return problems;
         c.complete = true;
@@ -536,7 +546,7 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         // Last, the checksums: every file is whole, but do they belong together?
         if (tail.base_sum != Base_sum(c.base)) Sum_problem(problems, Base_file);
         for (int i = 0; i < 4; ++i)
-            if (tail.sums[Sum_d1 + i] != Checksum(c.table[i].get(), Table_files[i].size))
+            if (tail.sums[Sum_d1 + i] != Checksum(c.tables(i), Table_files[i].size))
                 Sum_problem(problems, Table_files[i].name);
         if (tail.sums[Sum_map] != 0 && tail.sums[Sum_map] != map_sum) Sum_problem(problems, Map_picture_file);
         if (tail.sums[Sum_photo] != 0 && tail.sums[Sum_photo] != photo_sum) Sum_problem(problems, Photo_picture_file);
@@ -547,6 +557,7 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
 }
 
 Folder_problems Folder_load(const std::string& folder, bool ignore_checksums, Folder_content& content) {
+    content.into_grid = true;
     Folder_problems problems = Data_folder_check(folder, &content, ignore_checksums);
     if (problems.empty() && content.complete) Folder_content_install(content);
     return problems;
@@ -602,6 +613,7 @@ int Data_load_from(const std::string& folder, bool* route_current) {
         std::lock_guard data(Data_lock);
         Folder_content_install(content);
     }
+    Route_index_build(content.base.Road_rec_total);
     if (route_current) *route_current = content.route_current;
     if (folder == Exe_folder) Working_map_sum = content.map_sum;
     Fit_main_window(w, h);

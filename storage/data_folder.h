@@ -71,6 +71,11 @@ using Table_buffer = std::unique_ptr<uint8_t[], Table_free>;
 struct Folder_content {
     Base_record base{};
     Table_buffer table[4];  // d1.dat to d4.dat, each its table's full size
+    // Read the tables straight into the grid tables instead (tovi-cli, where
+    // no work in memory needs keeping until the folder has passed).
+    bool into_grid = false;
+    // The tables as read: the buffers above, or the grid tables.
+    uint8_t* tables(int i) const;
     Image map;
     Image photo;  // empty when the folder has no (usable) tst1.bmp
     // Every check but the checksums passed: the content is whole, and a load
@@ -93,7 +98,8 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
                                   bool ignore_checksums = false);
 
 // Puts checked content in place of the work in memory: markers, tables,
-// record count, route index, pictures, Route_markers_sum. Nothing is shown.
+// record count, pictures, Route_markers_sum. The route index is dropped (a
+// caller that shows routes builds it). Nothing is shown.
 void Folder_content_install(Folder_content& content);
 
 // Whether the work in memory differs from what was last saved or loaded (or

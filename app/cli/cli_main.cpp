@@ -18,6 +18,7 @@
 // a folder or file that cannot be used.
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -128,8 +129,11 @@ int Cli_main(const std::vector<std::string>& args) {
 // command line as wide text so that any path works.
 int main(int argc, char** argv) {
     const int code = Cli_main(std::vector<std::string>(argv + 1, argv + argc));
+    // Every file is written and closed by now; the hundreds of megabytes of
+    // tables go back to the system with the process, without a teardown.
     std::fflush(stdout);
-    return code;
+    std::fflush(stderr);
+    std::_Exit(code);
 }
 #endif
 

@@ -71,6 +71,8 @@ int Route_command(const std::vector<std::string>& args) {
 
     Folder_content content;
     if (!Cli_folder_load(dir, false, content)) return 2;
+    // Nothing cancels the wave here: build it in the grid tables themselves.
+    Wave_in_place(true);
     int32_t places;
     {
         std::lock_guard lock(Markers_lock);
@@ -125,6 +127,7 @@ int Walk_command(const std::vector<std::string>& args) {
         count = Base_data.Road_rec_total;
         places = Base_data.Evac_n;
     }
+    Route_index_build(count);
 
     Route_path path;
     const bool found = Route_trace(x, y, places == 2, count, path);

@@ -177,7 +177,7 @@ void Read_picture(const std::string& folder, const char* name, const Rect32* map
     const std::string path = Path_join(folder, name);
     if (!File_present(path, name, problems)) return;
     std::vector<uint8_t> file;
-    const size_t max_bytes = size_t(Bmp_stride(Bmp_side_max)) * Bmp_side_max + 4096;
+    const size_t max_bytes = Bmp_read_bytes_max;
     if (!File_read_whole(path, file, max_bytes)) {
         Add(problems, std::string(name) + " を読めません（大きすぎるか、開けません）。",
             std::string(name) + ": cannot be read or larger than any picture");
@@ -364,10 +364,11 @@ void Base_check(const uint8_t* data, size_t size, Base_record& out, Folder_probl
     Count_check(b.Nopass_n, Point_capacity, "通行禁止ポイント", "Nopass_n", problems);
     const Rect32& r = b.Map_rect;
     const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
-    if (w <= 0 || h <= 0 || w > Bmp_side_max || h > Bmp_side_max) {
+    if (w <= 0 || h <= 0 || w > Bmp_read_width_max || h > Bmp_read_height_max) {
         const std::string rect = Num(r.left) + ", " + Num(r.top) + ", " + Num(r.right) + ", " + Num(r.bottom);
         Add(problems, "base.dat の地図の範囲（" + rect + "）が正しくありません。",
-            "base.dat: Map_rect (" + rect + ") is not a picture of 1 to " + Num(Bmp_side_max) + " pixels a side");
+            "base.dat: Map_rect (" + rect + ") is not a picture of 1 x 1 to " + Num(Bmp_read_width_max) + " x " +
+                Num(Bmp_read_height_max) + " pixels");
     } else if (problems.size() == before) {
         // Markers lie on the map: a point outside it would be painted and
         // searched for where no map is.

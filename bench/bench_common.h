@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -21,6 +23,16 @@
 #include "markers/markers.h"
 #include "markers/tools.h"
 #include "platform/fake/fake_platform.h"
+
+// The interpreter for the peers' scripts (bench/*_compare.py): TOVI_PYTHON,
+// else Debian's own, which carries python3-skimage, python3-scipy and
+// python3-opencv where a python3 earlier in PATH (a virtual environment,
+// pyenv) may not.
+inline std::string Bench_python() {
+    if (const char* p = std::getenv("TOVI_PYTHON")) return p;
+    if (std::filesystem::exists("/usr/bin/python3")) return "/usr/bin/python3";
+    return "python3";
+}
 
 inline constexpr Point Worst_place[2] = {{400, 300}, {1200, 900}};
 

@@ -5,7 +5,8 @@
 //   Storage/load        Data_load_from: every file read and checked, then put
 //                       in place of the work, the route index rebuilt
 //   Storage/plain_copy  the same seven files copied as cp copies them (1 MiB
-//                       blocks, no checks, no renames) within the same folder
+//                       blocks, no checks, no renames) within the same folder,
+//                       each file flushed to the disk (fsync) before the next
 //   Storage/ratio       the three in turn, each iteration; counters save_ratio
 //                       and load_ratio are save and load over the plain copy
 //
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "app/shell.h"
@@ -83,11 +85,15 @@ void Plain_copy(const fs::path& from, const fs::path& to) {
     static std::vector<char> block(size_t(1) << 20);
     for (const char* name : Work_files) {
         std::ifstream in(from / name, std::ios::binary);
-        std::ofstream out(to / name, std::ios::binary | std::ios::trunc);
+        const int fd = ::open((to / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) continue;
         while (in) {
             in.read(block.data(), std::streamsize(block.size()));
-            out.write(block.data(), in.gcount());
+            for (std::streamsize done = 0, n; done < in.gcount(); done += n)
+                if ((n = ::write(fd, block.data() + done, size_t(in.gcount() - done))) <= 0) break;
         }
+        ::fsync(fd);
+        ::close(fd);
     }
 }
 

@@ -1,4 +1,5 @@
-// The route wave on its worst case, and the same search by scikit-image.
+// The route wave on its worst case, and the same search by scikit-image and
+// by scipy.
 //
 // The worst case is the work captured from the street-grid map released at
 // (801, 601): white streets everywhere, about 1.59 million nodes with two
@@ -10,8 +11,10 @@
 // The comparison writes the same grid (road 1, congestion 10, everything the
 // wave never expands skipped) with the same starts for bench/mcp_compare.py,
 // which times MCP_Geometric's search alone; the ratio is its time over the
-// wave's mean time. It needs python3 with scikit-image (Debian's
-// python3-skimage); without it that run is skipped.
+// wave's mean time. The same grid, as a graph of the eight-neighbour steps
+// with MCP's step costs, goes to scipy.sparse.csgraph.dijkstra (the graph
+// built outside the timing). They need python3 with scikit-image and scipy
+// (Debian's python3-skimage, python3-scipy); without them those runs fail.
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_common.h"
@@ -101,14 +104,6 @@ void BM_Route_index_build_worst_case(benchmark::State& state) {
 }
 BENCHMARK(BM_Route_index_build_worst_case)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-std::string Python() {
-    if (const char* p = std::getenv("TOVI_PYTHON")) return p;
-    // Debian's own interpreter carries python3-skimage; a python3 earlier in
-    // PATH (a virtual environment, pyenv) may not.
-    if (std::filesystem::exists("/usr/bin/python3")) return "/usr/bin/python3";
-    return "python3";
-}
-
 // The wave's grid for MCP: the classification of the shown map before the
 // wave, and only the pixels the wave can reach (expanded or one step beyond).
 bool Write_costs(const Image& shown, const std::string& path) {
@@ -124,29 +119,31 @@ bool Write_costs(const Image& shown, const std::string& path) {
     return bool(out);
 }
 
-void BM_skimage_MCP_Geometric_worst_case(benchmark::State& state) {
+// Runs bench/mcp_compare.py with the given peer on the wave's grid.
+void Peer_search(benchmark::State& state, const char* peer, const char* label) {
     const Worst_case& wc = Worst();
     if (!wc.ok || Wave_mean_seconds <= 0) {
         state.SkipWithError("no wave figure to compare with");
         return;
     }
-    const std::string grid =
-        (std::filesystem::temp_directory_path() / ("tovi-mcp-" + std::to_string(getpid()) + ".f64")).string();
+    const std::string grid = (std::filesystem::temp_directory_path() /
+                              ("tovi-" + std::string(peer) + "-" + std::to_string(getpid()) + ".f64"))
+                                 .string();
     const std::string result = grid + ".txt";
     if (!Write_costs(wc.shown, grid)) {
         state.SkipWithError("cannot write the cost grid");
         return;
     }
-    char args[160];
-    std::snprintf(args, sizeof args, " %d %d %d %d %d %d", wc.shown.w, wc.shown.h, wc.place[0].x, wc.place[0].y,
-                  wc.place[1].x, wc.place[1].y);
-    const std::string command = Python() + " " + TOVI_SOURCE_DIR + "/bench/mcp_compare.py " + grid + args + " > " +
-                                result;
+    char args[200];
+    std::snprintf(args, sizeof args, " %d %d %d %d %d %d --peer %s --runs %d", wc.shown.w, wc.shown.h, wc.place[0].x,
+                  wc.place[0].y, wc.place[1].x, wc.place[1].y, peer, std::string(peer) == "mcp" ? 3 : 2);
+    const std::string command = Bench_python() + " " + TOVI_SOURCE_DIR + "/bench/mcp_compare.py " + grid + args +
+                                " > " + result;
     double seconds = 0;
     long reached = 0;
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("mcp_compare.py failed (is python3-skimage installed?)");
+            state.SkipWithError("mcp_compare.py failed (are python3-skimage and python3-scipy installed?)");
             break;
         }
         std::ifstream in(result);
@@ -163,9 +160,14 @@ void BM_skimage_MCP_Geometric_worst_case(benchmark::State& state) {
     state.counters["reached"] = double(reached);
     state.counters["tovi_ms"] = Wave_mean_seconds * 1000.0;
     state.counters["ratio"] = seconds / Wave_mean_seconds;
-    std::printf("MCP_Geometric search %.1f ms, Tovi route wave %.1f ms: Tovi is %.1f times faster\n",
-                seconds * 1000.0, Wave_mean_seconds * 1000.0, seconds / Wave_mean_seconds);
+    std::printf("%s search %.1f ms, Tovi route wave %.1f ms: Tovi is %.1f times faster\n", label, seconds * 1000.0,
+                Wave_mean_seconds * 1000.0, seconds / Wave_mean_seconds);
 }
+
+void BM_skimage_MCP_Geometric_worst_case(benchmark::State& state) { Peer_search(state, "mcp", "MCP_Geometric"); }
 BENCHMARK(BM_skimage_MCP_Geometric_worst_case)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+void BM_scipy_dijkstra_worst_case(benchmark::State& state) { Peer_search(state, "dijkstra", "scipy dijkstra"); }
+BENCHMARK(BM_scipy_dijkstra_worst_case)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 }  // namespace

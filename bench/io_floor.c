@@ -12,7 +12,7 @@
  *       wrote) in memory, and writes them into OUTDIR.
  *
  * A write is the writer's: the folder's lock (tovi.lock, flock, removed at
- * the end), a look for left-over files, every file under name.tovi-new
+ * the end; for route held over the load too), a look for left-over files, every file under name.tovi-new
  * created exclusively, written, fsync'ed and closed, its xxh3 checksum; the
  * folder fsync'ed; the commit record tovi.commit.tovi-new with the sizes and
  * checksums written, fsync'ed and renamed to tovi.commit, the folder
@@ -100,12 +100,25 @@ static void write_new(const char* path, const void* data, size_t size) {
     if (close(fd) != 0) die("close", path);
 }
 
-static void folder_write(const char* folder, struct part* parts, int count) {
-    char path[4096], temp[4096];
+/* The folder's lock, as the program takes it for a load and for a write. */
+static int lock_folder(const char* folder) {
+    char path[4096];
     join(path, sizeof path, folder, "tovi.lock", "");
     const int lock = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (lock < 0 || flock(lock, LOCK_EX) != 0) die("lock", path);
+    return lock;
+}
 
+static void unlock_folder(const char* folder, int lock) {
+    char path[4096];
+    join(path, sizeof path, folder, "tovi.lock", "");
+    unlink(path);
+    close(lock);
+}
+
+/* The caller holds the folder's lock. */
+static void folder_write(const char* folder, struct part* parts, int count) {
+    char path[4096], temp[4096];
     /* The writer first looks for what an interrupted write left. */
     DIR* d = opendir(folder);
     if (!d) die("open", folder);
@@ -159,10 +172,6 @@ static void folder_write(const char* folder, struct part* parts, int count) {
     }
     flush_folder(folder);
     if (unlink(commit_path) != 0) die("remove", commit_path);
-
-    join(path, sizeof path, folder, "tovi.lock", "");
-    unlink(path);
-    close(lock);
 }
 
 int main(int argc, char** argv) {
@@ -171,6 +180,8 @@ int main(int argc, char** argv) {
     char path[4096];
     if (argc == 3 && strcmp(argv[1], "route") == 0) {
         const char* dir = argv[2];
+        /* One lock over the load and the write: the program takes it twice. */
+        const int lock = lock_folder(dir);
         uint64_t seen = 0;
         for (int i = 0; i < Name_count; ++i) {
             join(path, sizeof path, dir, Names[i], "");
@@ -182,6 +193,7 @@ int main(int argc, char** argv) {
         }
         if (seen == 0x5eed) fputc('\n', stderr);  /* keeps the checksums */
         folder_write(dir, parts, count);
+        unlock_folder(dir, lock);
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "capture") == 0) {
@@ -211,7 +223,9 @@ int main(int argc, char** argv) {
             errno = ENOENT;
             die("no files of a set in", ref);
         }
+        const int lock = lock_folder(out);
         folder_write(out, parts, count);
+        unlock_folder(out, lock);
         return 0;
     }
     fprintf(stderr, "usage: io_floor route DIR | io_floor capture OUTDIR REFDIR INPUT...\n");

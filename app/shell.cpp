@@ -9,11 +9,6 @@
 #include <cstdio>
 #include <fstream>
 
-std::atomic<int> Stop_request{0};
-std::atomic<int> Space_request{0};
-std::atomic<int> Scale_flag{1};
-std::atomic<int> Aerial_mode{0};
-std::string Exe_folder;
 
 void Shell_start() {
     Aerial_mode = 0;
@@ -22,18 +17,6 @@ void Shell_start() {
     // What the program starts with is nothing to lose at the end.
     Work_mark_saved();
 }
-
-void Msg_confirm(const std::string& message) {
-    std::string text = "[0] " + message;
-    if (Plat().Message_box(text, Confirm_caption, Box_yes_no, Owner_main) == Answer_no) Exit_now(1);
-}
-
-void Fatal_error(const std::string& text) {
-    Plat().Message_box(text, Error_caption, Box_ok, Owner_none);
-    Exit_now(1);
-}
-
-void Error_box(const std::string& text) { Plat().Message_box(text, Error_caption, Box_ok, Owner_none); }
 
 void Fit_main_window(int map_w, int map_h) { Plat().Fit_main_window(map_w, map_h); }
 

@@ -3,7 +3,8 @@
 #include "map/capture.h"
 
 #include "app/panel.h"
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/flood.h"
 #include "markers/base_data.h"
 #include "platform/platform.h"
@@ -36,5 +37,5 @@ void Map_capture() {
         std::lock_guard lock(Markers_lock);
         r = Base_data.Map_rect;
     }
-    if (r.right > r.left && r.bottom > r.top) Fit_main_window(r.right - r.left, r.bottom - r.top);
+    if (r.right > r.left && r.bottom > r.top) Plat().Fit_main_window(r.right - r.left, r.bottom - r.top);
 }

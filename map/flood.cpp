@@ -14,7 +14,8 @@
 #include <mutex>
 
 #include "app/panel.h"
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pixel_check.h"
@@ -322,7 +323,7 @@ int32_t Maze_map(int32_t x, int32_t y) {
         Base_data.Road_rec_total = r.records;
     }
     if (Map_images_save(captured, box.left, box.top, box.right, box.bottom) != 0) return 1;
-    Fit_main_window(box.right - box.left, box.bottom - box.top);
+    Plat().Fit_main_window(box.right - box.left, box.bottom - box.top);
     if (Map_images_load(Exe_folder, true) != 0) return 1;
     Panel_state |= Panel_map_captured;
     return 0;

@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 
 int32_t Grid_w = 0;
 int32_t Grid_h = 0;

@@ -5,13 +5,14 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
 #include "platform/platform.h"
 #include "storage/data_files.h"
-#include "storage/file_io.h"
+#include "platform/file_read.h"
 
 namespace {
 
@@ -65,12 +66,6 @@ std::vector<uint8_t> Bmp_bytes(const Image& picture, int32_t left, int32_t top, 
         }
     }
     return file;
-}
-
-bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
-               int32_t bottom) {
-    const std::vector<uint8_t> file = Bmp_bytes(picture, left, top, right, bottom);
-    return !file.empty() && File_replace(path, file.data(), file.size());
 }
 
 Bmp_status Bmp_decode(const uint8_t* data, size_t size, Image& out) {

@@ -37,9 +37,7 @@ int64_t Bmp_stride(int32_t width);
 // unreadable pixels do. Empty when the rectangle is empty or too large.
 std::vector<uint8_t> Bmp_bytes(const Image& picture, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
-// Writes that file to path, replacing an earlier one. False when it cannot be written.
-bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
-               int32_t bottom);
+// (Bmp_write in storage/file_io.h writes it into a file.)
 
 enum Bmp_status : int {
     Bmp_ok = 0,

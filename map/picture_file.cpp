@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "storage/file_io.h"
+#include "platform/file_read.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include <atomic>
 
 #include "app/panel.h"
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/pictures.h"
 #include "map/pixel_check.h"
 #include "platform/platform.h"

@@ -19,7 +19,8 @@
 #include <mutex>
 #include <system_error>
 
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/geometry.h"
 #include "map/pictures.h"
 #include "map/pixel_check.h"

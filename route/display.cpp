@@ -21,7 +21,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"

@@ -1,7 +1,6 @@
 // The fade and the PNG file.
 #include "route/render.h"
 
-#include "storage/file_io.h"
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -48,7 +47,3 @@ std::vector<uint8_t> Png_bytes(const Image& picture) {
     return png;
 }
 
-bool Png_write(const Image& picture, const std::string& path) {
-    const std::vector<uint8_t> png = Png_bytes(picture);
-    return !png.empty() && File_replace(path, png.data(), png.size());
-}

@@ -17,4 +17,4 @@ uint32_t Travel_faded(uint32_t colour);
 // The picture as a PNG file (24-bit colour); empty when it cannot be encoded.
 std::vector<uint8_t> Png_bytes(const Image& picture);
 // Writes it to path, replacing an earlier file whole. False on failure.
-bool Png_write(const Image& picture, const std::string& path);
+// (Png_write in storage/file_io.h writes it into a file.)

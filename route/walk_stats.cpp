@@ -10,7 +10,8 @@
 #include <cstdio>
 
 #include "app/panel.h"
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "platform/platform.h"
 #include "route/travel_time.h"
 

@@ -25,7 +25,8 @@
 #include <mutex>
 #include <utility>
 
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/flood.h"
 #include "map/grid.h"
 #include "map/pictures.h"

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/shell.h"  // Exe_folder
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pictures.h"

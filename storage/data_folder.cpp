@@ -23,7 +23,8 @@
 #include <thread>
 
 #include "app/panel.h"
-#include "app/shell.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pictures.h"
@@ -617,7 +618,7 @@ int Data_load_from(const std::string& folder, bool* route_current) {
     Route_index_build(content.base.Road_rec_total);
     if (route_current) *route_current = content.route_current;
     if (folder == Exe_folder) Working_map_sum = content.map_sum;
-    Fit_main_window(w, h);
+    Plat().Fit_main_window(w, h);
     Map_compose();
     Plat().Main_window_refresh();
     if (!content.notes.empty()) {

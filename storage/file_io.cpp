@@ -1,8 +1,9 @@
 #include "storage/file_io.h"
 
+#include "map/map_pictures.h"
+#include "route/render.h"
 #include "storage/folder_writer.h"
 
-#include <fstream>
 #include <system_error>
 
 bool File_replace(const std::string& path, const void* data, size_t size) {
@@ -15,19 +16,13 @@ bool File_replace(const std::string& path, const void* data, size_t size) {
                         {}, ignored);
 }
 
-bool File_read_whole(const std::string& path, std::vector<uint8_t>& out, size_t max_bytes) {
-    std::ifstream in(Fs_path(path), std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0 || uint64_t(length) > max_bytes) return false;
-    in.seekg(0, std::ios::beg);
-    out.resize(size_t(length));
-    if (length > 0 && !in.read(reinterpret_cast<char*>(out.data()), length)) return false;
-    return true;
+bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
+               int32_t bottom) {
+    const std::vector<uint8_t> file = Bmp_bytes(picture, left, top, right, bottom);
+    return !file.empty() && File_replace(path, file.data(), file.size());
 }
 
-bool File_exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(Fs_path(path), ec);
+bool Png_write(const Image& picture, const std::string& path) {
+    const std::vector<uint8_t> png = Png_bytes(picture);
+    return !png.empty() && File_replace(path, png.data(), png.size());
 }

@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "map/image.h"
+#include "platform/file_read.h"
 #include "platform/paths.h"
 
 // Writes size bytes to path, replacing any earlier file. False on any failure;
 // the earlier file, if there was one, is then left as it was.
 bool File_replace(const std::string& path, const void* data, size_t size);
 
-// Reads the whole file, refusing files larger than max_bytes. False on failure.
-bool File_read_whole(const std::string& path, std::vector<uint8_t>& out, size_t max_bytes);
-
-bool File_exists(const std::string& path);
+// Picture files written the same way: the bitmap of a rectangle of a picture
+// (map/map_pictures.h) and a PNG of a whole picture (route/render.h).
+bool Bmp_write(const Image& picture, const std::string& path, int32_t left, int32_t top, int32_t right,
+               int32_t bottom);
+bool Png_write(const Image& picture, const std::string& path);

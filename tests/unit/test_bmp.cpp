@@ -11,6 +11,7 @@
 #include "map/pictures.h"
 #include "platform/fake/fake_platform.h"
 #include "temp_folder.h"
+#include "storage/file_io.h"
 
 namespace {
 

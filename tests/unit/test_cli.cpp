@@ -12,6 +12,7 @@
 #include "map/map_pictures.h"
 #include "map/pixel_check.h"
 #include "temp_folder.h"
+#include "storage/file_io.h"
 
 namespace {
 

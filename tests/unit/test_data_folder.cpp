@@ -24,6 +24,7 @@
 #include "storage/data_files.h"
 #include "storage/data_folder.h"
 #include "temp_folder.h"
+#include "storage/file_io.h"
 
 namespace fs = std::filesystem;
 

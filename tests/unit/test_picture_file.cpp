@@ -10,6 +10,7 @@
 #include "map/picture_file.h"
 #include "route/render.h"
 #include "temp_folder.h"
+#include "storage/file_io.h"
 
 namespace {
 

@@ -30,6 +30,7 @@
 #include "route/wave.h"
 #include "storage/data_files.h"
 #include "temp_folder.h"
+#include "storage/file_io.h"
 
 namespace {
 

@@ -5,12 +5,16 @@
 #                     fuzz input (see fuzz_data_folder.cpp);
 #   fuzz_picture      the capture's screen picture reader and its flood, seeded
 #                     with the sample maps cut small as PNG and BMP and a few
-#                     small bitmaps (see fuzz_picture.cpp).
+#                     small bitmaps (see fuzz_picture.cpp);
+#   fuzz_route        the route index, walk, travel counts, evacuation map and
+#                     route wave on folders that pass the load's checks, seeded
+#                     with small windows of the same saved folders (see
+#                     fuzz_route.cpp).
 #   tests/fuzz/run.sh [SECONDS]        (default 60, shared by the targets)
 # Environment: TOVI_FUZZ_OUT (default build/fuzz), TOVI_CLI (default
 # build/native/tovi-cli, used for the seeds), TOVI_MAPS, FUZZ_JOBS.
 # Exit code 0 when the runs found nothing; a finding is left in OUT/artifacts
-# (the picture target's with the prefix picture-).
+# (the picture target's with the prefix picture-, the route target's route-).
 set -eu
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 SECONDS_MAX=${1:-60}
@@ -26,21 +30,32 @@ mkdir -p "$OUT/obj" "$OUT/artifacts"
 # fuzzer's main. An object is rebuilt when its source or any header is newer.
 FLAGS=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined -I"$ROOT" -isystem /usr/include/stb)
 newest_header=$(find "$ROOT"/{app,map,markers,route,storage,platform} -name '*.h' -printf '%T@\n' | sort -n | tail -1)
-compile() {  # source object sanitizers
+compile() {  # source object sanitizers [more flags]
     if [ -f "$2" ] && [ "$2" -nt "$1" ] && [ "$(stat -c %Y "$2")" -ge "${newest_header%.*}" ]; then return 0; fi
-    "$CXX" "${FLAGS[@]}" -fsanitize="$3" -c "$1" -o "$2.tmp" && mv "$2.tmp" "$2"
+    "$CXX" "${FLAGS[@]}" -fsanitize="$3" "${@:4}" -c "$1" -o "$2.tmp" && mv "$2.tmp" "$2"
 }
+# Loops over every cell of the grid (the wave's table preparation, the index
+# and count fills) teach the fuzzer nothing and cost most of a route run
+# when each of their steps is traced: they are left out of the coverage.
+cat >"$OUT/coverage-ignore.txt" <<'LIST'
+fun:*Wave_init*
+fun:*Spare_cells_fill*
+fun:*_M_fill_assign*
+fun:*__uninit_fill_n*
+fun:*__fill_a*
+fun:*__fill_n_a*
+LIST
 objects=()
 failed=0
 for src in "$ROOT"/{app,map,route,markers,storage,platform}/*.cpp; do
     obj="$OUT/obj/$(basename "$(dirname "$src")")_$(basename "$src" .cpp).o"
     objects+=("$obj")
-    compile "$src" "$obj" fuzzer-no-link,address,undefined &
+    compile "$src" "$obj" fuzzer-no-link,address,undefined -fsanitize-coverage-ignorelist="$OUT/coverage-ignore.txt" &
     while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do wait -n || failed=1; done
 done
 while [ "$(jobs -rp | wc -l)" -gt 0 ]; do wait -n || failed=1; done
 [ "$failed" -eq 0 ] || { echo "fuzz: the build failed" >&2; exit 2; }
-for name in fuzz_data_folder fuzz_picture; do
+for name in fuzz_data_folder fuzz_picture fuzz_route; do
     target="$OUT/obj/$name.o"
     compile "$ROOT/tests/fuzz/$name.cpp" "$target" fuzzer,address,undefined || { echo "fuzz: the build failed" >&2; exit 2; }
     "$CXX" -fsanitize=fuzzer,address,undefined "$target" "${objects[@]}" -lpthread -o "$OUT/$name"
@@ -58,14 +73,7 @@ mkdir -p "$work" "$OUT/seeds" "$OUT/corpus"
 "$CLI" capture "$MAP" 801 601 "$work/capture" >/dev/null
 folders=("$work/capture")
 cp -r "$work/capture" "$work/route"
-python3 - "$work/route/base.dat" <<'PY'
-import struct, sys
-b = bytearray(open(sys.argv[1], 'rb').read())
-struct.pack_into('<i', b, 84, 2)                                      # Evac_n
-struct.pack_into('<ii', b, 4, 791, 300); struct.pack_into('<ii', b, 44, 591, 300)
-b[-4000:] = bytes(4000)  # the tail of an earlier version: no checksums to match the edit
-open(sys.argv[1], 'wb').write(b)
-PY
+"$CLI" mark "$work/route" --evac 791,300 --evac 591,300 >/dev/null || { echo "fuzz: tovi-cli mark failed" >&2; exit 2; }
 if "$CLI" route "$work/route" >/dev/null 2>&1; then folders+=("$work/route"); fi
 python3 - "$OUT/seeds" "${folders[@]}" <<'PY'
 import struct, sys
@@ -97,6 +105,81 @@ for i, folder in enumerate(folders):
     struct.pack_into('<ii', base, 96, left + W, top + H)
     struct.pack_into('<i', base, 0, K)
     seed('consistent', base)
+PY
+
+# Seeds of the route target: a small window of each folder's map around its
+# first record (the capture's start, the route's first place), with the
+# records of each wave that lie in it moved into it, so that they pass the
+# checks and stand on the map's roads: the capture with one place at its
+# start, the route with its two places (the second wave moved beside the
+# first), each also with congestion and no-passage points beside the place.
+# The points walked from are on and near the records.
+rm -rf "$OUT/seeds_route" "$OUT/corpus_route"
+mkdir -p "$OUT/seeds_route" "$OUT/corpus_route"
+python3 - "$OUT/seeds_route" "${folders[@]}" <<'PY'
+import struct, sys
+out, folders = sys.argv[1], sys.argv[2:]
+K, W, H, SCAN = 64, 44, 40, 4000
+
+def cut_bmp(path, x0, y0, w, h):
+    f = open(path, 'rb').read()
+    width, height = struct.unpack_from('<ii', f, 18)
+    offset = struct.unpack_from('<I', f, 10)[0]
+    stride = (width * 3 + 3) // 4 * 4
+    new_stride = (w * 3 + 3) // 4 * 4
+    rows = b''
+    for y in reversed(range(y0, y0 + h)):     # bottom row first
+        src = offset + (height - 1 - y) * stride + x0 * 3
+        rows += f[src:src + w * 3] + bytes(new_stride - w * 3)
+    head = b'BM' + struct.pack('<IIIIiiHHIIiiII', 54 + len(rows), 0, 54, 40, w, h, 1, 24, 0, len(rows), 0, 0, 0, 0)
+    return head + rows
+
+for i, folder in enumerate(folders):
+    base = bytearray(open(folder + '/base.dat', 'rb').read())
+    d1, d2 = (open(folder + '/' + n, 'rb').read(16 * SCAN) for n in ('d1.dat', 'd2.dat'))
+    d3 = open(folder + '/d3.dat', 'rb').read(SCAN)
+    total = struct.unpack_from('<i', base, 0)[0]
+    rec = lambda n: struct.unpack_from('<HHiii', d2 if d3[n] & 1 else d1, 16 * n)
+    # Each wave's first record goes to its own place in the window.
+    first = {}
+    for n in range(min(total, SCAN)):
+        first.setdefault(d3[n] & 1, rec(n))
+    places = {0: (W // 2 - 8, H // 2), 1: (W // 2 + 8, H // 2)} if len(first) == 2 else {0: (W // 2, H // 2)}
+    x0, y0 = first[0][0] - places[0][0], first[0][1] - places[0][1]
+    shift = {w: (places[w][0] - first[w][0], places[w][1] - first[w][1]) for w in first}
+    kept, tables, kinds = {}, [bytearray(16 * K), bytearray(16 * K)], bytearray(K)
+    for n in range(min(total, SCAN)):
+        if len(kept) == K: break
+        w = d3[n] & 1
+        x, y, parent, cost, nxt = rec(n)
+        x, y = x + shift[w][0], y + shift[w][1]
+        if not (0 <= x < W and 0 <= y < H) or (parent != -1 and parent not in kept): continue
+        m = len(kept)
+        kept[n] = m
+        struct.pack_into('<HHiii', tables[w], 16 * m, x, y, kept.get(parent, -1), cost, -1)
+        kinds[m] = w
+    left, top = struct.unpack_from('<ii', base, 88)
+    struct.pack_into('<iiii', base, 88, left, top, left + W, top + H)
+    struct.pack_into('<i', base, 0, len(kept))
+    for w, (x, y) in places.items():
+        struct.pack_into('<i', base, 4 + 4 * w, x); struct.pack_into('<i', base, 44 + 4 * w, y)
+    struct.pack_into('<i', base, 84, len(places))
+    # tst.bmp holds the map from Map_rect's corner: the window is (x0, y0) in it.
+    bmp = cut_bmp(folder + '/tst.bmp', x0, y0, W, H)
+    px, py = places[0]
+    points = struct.pack('<8h', px, py, px + 3, py, px, py - 5, -1, 70)
+    options = bytes((51, 4, 12, 1))
+    def seed(name, b):
+        data = (struct.pack('<H', len(b)) + bytes(b) + struct.pack('<H', K) + bytes(tables[0]) + bytes(tables[1]) +
+                bytes(kinds) + points + options + bmp)
+        open('%s/%d-%s' % (out, i, name), 'wb').write(data)
+    seed('window', base)
+    # Beside the first place, clear of its own pixel (a marker is 13 pixels a side).
+    struct.pack_into('<i', base, 904, 2)                  # Cong_n 2 at (px, py-10), (px, py+10)
+    struct.pack_into('<ii', base, 104, px, px); struct.pack_into('<ii', base, 504, py - 10, py + 10)
+    struct.pack_into('<i', base, 1708, 1)                 # Nopass_n 1 at (px-10, py)
+    struct.pack_into('<i', base, 908, px - 10); struct.pack_into('<i', base, 1308, py)
+    seed('markers', base)
 PY
 
 # Seeds of the picture target: each sample map cut small at two places, as
@@ -199,7 +282,7 @@ save('palette-8.bmp', b'BM' + struct.pack('<IIIIiiHHIIiiII', 54 + 16 + 8, 0, 54 
 PY
 
 # The time given is shared: each target gets its part, at least one second.
-share=$(( SECONDS_MAX / 2 ))
+share=$(( SECONDS_MAX / 3 ))
 [ "$share" -ge 1 ] || share=1
 status=0
 run() {  # target log corpus seeds artifact-prefix
@@ -216,9 +299,10 @@ run() {  # target log corpus seeds artifact-prefix
 }
 run fuzz_data_folder "$OUT/fuzz.log" "$OUT/corpus" "$OUT/seeds" "$OUT/artifacts/"
 run fuzz_picture "$OUT/fuzz_picture.log" "$OUT/corpus_picture" "$OUT/seeds_picture" "$OUT/artifacts/picture-"
+run fuzz_route "$OUT/fuzz_route.log" "$OUT/corpus_route" "$OUT/seeds_route" "$OUT/artifacts/route-"
 if [ "$status" -eq 0 ]; then
     echo "fuzz: nothing found"
 else
-    echo "fuzz: FOUND a problem (exit $status); see $OUT/fuzz.log, $OUT/fuzz_picture.log and $OUT/artifacts"
+    echo "fuzz: FOUND a problem (exit $status); see $OUT/fuzz.log, $OUT/fuzz_picture.log, $OUT/fuzz_route.log and $OUT/artifacts"
 fi
 exit "$status"

@@ -3,8 +3,11 @@
 // own (capture, route wave, save) keep the panel busy until they return.
 #include "app/panel.h"
 
-#include "app/session.h"
-#include "app/shell.h"
+#include <atomic>
+
+#include "platform/file_read.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "map/capture.h"
 #include "markers/base_data.h"
 #include "markers/markers.h"
@@ -13,6 +16,8 @@
 #include "route/display.h"
 #include "route/wave.h"
 #include "storage/data_folder.h"
+#include "route/walk_stats.h"
+#include "storage/file_io.h"
 
 std::atomic<uint32_t> Panel_state{0};
 std::atomic<int> Route_busy{0};
@@ -189,4 +194,71 @@ int Panel_command(int id) {
     default:
         return 0;
     }
+}
+
+namespace {
+
+// From Session_start on, every change of the markers is kept in the working folder.
+std::atomic<bool> Keep_markers{false};
+
+std::string Running_path() { return Path_join(Path_join(Exe_folder, "tovi"), Session_running_file); }
+
+}  // namespace
+
+void Session_start() {
+    const std::string running = Running_path();
+    const bool ended_badly = File_exists(running);
+    if (ended_badly) {
+        Folder_content last;
+        if (Data_folder_check(Exe_folder, &last).empty() &&
+            last.base.Evac_n + last.base.Cong_n + last.base.Nopass_n > 0 &&
+            Plat().Message_box(Recover_question, Confirm_caption, Box_yes_no, Owner_panel) == Answer_yes) {
+            bool route_current = false;
+            if (Data_load_from(Exe_folder, &route_current) == 0) {
+                Panel_enable(2);
+                Route_stale(route_current ? 0 : 1);
+            }
+        }
+    }
+    File_replace(running, "", 0);
+    Keep_markers = true;
+}
+
+void Quit_request(int owner) {
+    if (Work_unsaved()) {
+        const int answer = Plat().Message_box(Quit_question, Confirm_caption, Box_yes_no_cancel, owner);
+        if (answer != Answer_yes && answer != Answer_no) return;
+        if (answer == Answer_yes) {
+            Tool_stop();
+            std::string folder;
+            if (Folder_pick(Owner_panel, folder, true) != 0) return;
+            Plat().Set_control_text(Id_save, Text_saving);
+            const int saved = Save_command();
+            Plat().Set_control_text(Id_save, Text_save);
+            if (saved != 0) return;  // the message said why; the work is still here
+        }
+    }
+    File_delete(Running_path());
+    Exit_now(1);
+}
+
+void Walk_stats(int32_t length) {
+    const Walk_figures f = Walk_stats_texts(length, Scale_flag.load());
+    Plat().Set_control_text(Id_distance, f.distance);
+    Plat().Set_control_text(Id_steps, f.steps);
+    Plat().Set_control_text(Id_minutes, f.minutes);
+    Plat().Set_control_text(Id_calories, f.calories);
+}
+
+void Shell_markers_changed() {
+    Route_stale(1);
+    if (Keep_markers) Markers_keep();
+}
+
+void Shell_loaded(bool route_current) {
+    Panel_enable(2);
+    // The route display only for a route built for the markers loaded:
+    // records of a capture, or a route the markers have since moved away
+    // from, wait for "ルート作成".
+    Route_stale(route_current ? 0 : 1);
 }

@@ -10,24 +10,26 @@
 #include <cstdint>
 #include <string>
 
-// Control ids of dialog 107.
+#include "resources/resource_ids.h"
+
+// Control ids of dialog 107 (resources/resource_ids.h).
 enum Panel_control : int {
-    Id_evac = 1,        // "ﾏｯﾌﾟ初期設定" until a map exists, then "避難場所設定"
-    Id_quit = 2,        // "終了"
-    Id_cong = 3,        // "混雑設定"
-    Id_nopass = 4,      // "通行禁止"
-    Id_route_build = 5, // "ルート作成"
-    Id_route_check = 6, // "ルート検証"
-    Id_save = 7,        // "保存"
-    Id_load = 8,        // "読み込み"
-    Id_delete = 9,      // "設定削除"
-    Id_about = 10,      // "About"
-    Id_steps = 1003,
-    Id_calories = 1004,
-    Id_distance = 1005,
-    Id_minutes = 1031,
-    Id_scale_100 = 1023,
-    Id_scale_200 = 1024,
+    Id_evac = Rid_evac,
+    Id_quit = Rid_quit,
+    Id_cong = Rid_cong,
+    Id_nopass = Rid_nopass,
+    Id_route_build = Rid_route_build,
+    Id_route_check = Rid_route_check,
+    Id_save = Rid_save,
+    Id_load = Rid_load,
+    Id_delete = Rid_delete,
+    Id_about = Rid_about,
+    Id_steps = Rid_steps,
+    Id_calories = Rid_calories,
+    Id_distance = Rid_distance,
+    Id_minutes = Rid_minutes,
+    Id_scale_100 = Rid_scale_100,
+    Id_scale_200 = Rid_scale_200,
 };
 
 // Panel_state bits.
@@ -64,3 +66,35 @@ inline constexpr const char* Text_evac = "避難場所設定";
 inline constexpr const char* Text_save = "保存";
 inline constexpr const char* Text_saving = "保存中...";
 inline constexpr const char* Text_route_building = "ルート作成中...";
+
+// What the features tell the shell, installed by Shell_start: the marker sets
+// changed (the route is out of date; the markers are kept), a load finished.
+void Shell_markers_changed();
+void Shell_loaded(bool route_current);
+
+// Writes the walking figures of a route of `length` pixels, for the current
+// Scale_flag, into the panel's fields, in the order distance, steps, time,
+// calories. The route display calls it (its figures listener).
+void Walk_stats(int32_t length);
+
+// The run as the user sees it end to end: at start, an offer of the last
+// work when the run before did not end regularly (a crash, a power cut), and
+// at the end a question when there are changes that were not saved. The
+// working folder (the program folder) holds the last capture, and the
+// markers are kept there after every change (Markers_keep), so the last work
+// survives a crash. A file "running" in the working sub-folder "tovi" says
+// that a run has not ended regularly yet. Session_start is called once the
+// panel is up; Quit_request for "終了" and either close box.
+// Offers the last work if the run before did not end regularly, then marks
+// this run as running, and has the markers kept in the working folder.
+void Session_start();
+
+// A regular end asked for: with unsaved changes, asks whether to save them
+// first (はい: save, then end; いいえ: end; キャンセル: go on). Returns only
+// when the program goes on (cancelled, or the save did not happen).
+void Quit_request(int owner);
+
+inline constexpr const char* Session_running_file = "running";
+inline constexpr const char* Quit_question = "保存されていない変更があります。終了する前に保存しますか？";
+inline constexpr const char* Recover_question =
+    "前回の Tovi は正しく終了しませんでした。最後に取り込んだ地図と設定を読み込みますか？";

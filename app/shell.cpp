@@ -4,6 +4,12 @@
 #include "app/shell.h"
 
 #include "platform/platform.h"
+#include "app/panel.h"
+#include "map/map_pictures.h"
+#include "markers/markers.h"
+#include "route/display.h"
+#include "route/route_trace.h"
+#include "storage/data_files.h"
 #include "storage/data_folder.h"
 
 #include <cstdio>
@@ -16,14 +22,24 @@ void Shell_start() {
     Scale_flag = 1;
     // What the program starts with is nothing to lose at the end.
     Work_mark_saved();
+    Shell_listen();
+}
+
+void Shell_listen() {
+    // The features tell the shell what happened through these; none of them
+    // knows the panel.
+    Capture_listener capture;
+    capture.tables_refilled = [] { Route_index_drop(); };
+    capture.write_work = [](const Work_pictures& pictures) { return Data_save_to(Exe_folder, pictures); };
+    capture.map_captured = [] { Panel_state |= Panel_map_captured; };
+    Capture_listen(capture);
+    Markers_on_change(Shell_markers_changed);
+    Load_on_done(Shell_loaded);
+    Display_on_figures(Walk_stats);
 }
 
 void Fit_main_window(int map_w, int map_h) { Plat().Fit_main_window(map_w, map_h); }
 
-void File_delete(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(Fs_path(path), ec);
-}
 
 bool Prepare_working_folder(const std::string& exe_folder) {
     const std::string folder = Path_join(exe_folder, "tovi");

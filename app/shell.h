@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_read.h"    // File_delete
 #include "platform/paths.h"        // Fs_path, Path_join
 #include "platform/shell_flags.h"  // the flags, the boxes
 
@@ -17,6 +18,9 @@
 // values and the shell listens to the features. The folder check and the
 // control panel thread are the platform's.
 void Shell_start();
+// The listening part of it alone: what the features tell the shell (a map
+// captured, the markers changed, a load done, figures to show) reaches the panel.
+void Shell_listen();
 
 // Fits the main window at (0, 100) so that its client area is exactly
 // map_w x map_h pixels, whatever the frame of this Windows looks like.
@@ -27,8 +31,6 @@ void Fit_main_window(int map_w, int map_h);
 // with Folder_error_text.
 bool Prepare_working_folder(const std::string& exe_folder);
 
-// Removes a file; a failure is ignored.
-void File_delete(const std::string& path);
 
 // Texts of the shell, used exactly as they stand.
 inline constexpr const char* Main_title = "Tovi ﾙｰﾀ ver 1.00 26-3-07 ";

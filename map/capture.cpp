@@ -2,12 +2,12 @@
 // the line is feedback, and the map's extent is decided by the flood.
 #include "map/capture.h"
 
-#include "app/panel.h"
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 #include "map/flood.h"
 #include "markers/base_data.h"
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 
 void Map_capture() {
     Platform& p = Plat();
@@ -30,7 +30,7 @@ void Map_capture() {
         p.Screen_xor_line(press, last, Rubber_band_colour);
         if (Maze_map(last.x, last.y) == 0) break;
     }
-    p.Enable_control(Id_evac, true);
+    p.Enable_control(Rid_evac, true);
     Stop_request = 0;
     Rect32 r;
     {

@@ -13,13 +13,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/panel.h"
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pixel_check.h"
-#include "route/route_trace.h"
 
 namespace {
 
@@ -284,7 +282,7 @@ int32_t Maze_map(int32_t x, int32_t y) {
     const Flood_result r = Flood_fill(painted, x, y, &progress);
     // The fill has rewritten the grid tables, whatever its outcome: an index
     // of the route they held before would point into the new records.
-    Route_index_drop();
+    if (Capture_news().tables_refilled) Capture_news().tables_refilled();
     Route_markers_sum = 0;  // and they are no route, for any markers
     const Rect32& box = r.box;
     Rect32 part{0, 0, 0, 0};
@@ -325,6 +323,6 @@ int32_t Maze_map(int32_t x, int32_t y) {
     if (Map_images_save(captured, box.left, box.top, box.right, box.bottom) != 0) return 1;
     Plat().Fit_main_window(box.right - box.left, box.bottom - box.top);
     if (Map_images_load(Exe_folder, true) != 0) return 1;
-    Panel_state |= Panel_map_captured;
+    if (Capture_news().map_captured) Capture_news().map_captured();
     return 0;
 }

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstddef>  // image.h uses size_t
 #include <cstdint>
+#include <string>
 
 #include "map/image.h"
 #include "markers/base_data.h"

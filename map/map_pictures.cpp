@@ -11,7 +11,6 @@
 #include "map/pictures.h"
 #include "markers/base_data.h"
 #include "platform/platform.h"
-#include "storage/data_files.h"
 #include "platform/file_read.h"
 
 namespace {
@@ -30,7 +29,13 @@ uint32_t Get32(const uint8_t* p) {
 
 void Show_error(const std::string& text) { Plat().Message_box(text, Error_caption, Box_ok, Owner_main); }
 
+Capture_listener Listener;
+
 }  // namespace
+
+void Capture_listen(const Capture_listener& listener) { Listener = listener; }
+
+const Capture_listener& Capture_news() { return Listener; }
 
 int64_t Bmp_stride(int32_t width) {
     const int64_t bytes = int64_t(width) * 3;
@@ -139,7 +144,8 @@ int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t righ
     }
     // The grid now holds the capture's records, which are no route.
     Route_markers_sum = 0;
-    const std::string failed = Data_save_to(Exe_folder, pictures);
+    const std::string failed =
+        Capture_news().write_work ? Capture_news().write_work(pictures) : std::string();
     if (!failed.empty()) {
         {
             std::lock_guard lock(Markers_lock);

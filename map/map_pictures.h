@@ -17,6 +17,32 @@
 inline constexpr const char* Map_picture_file = "tst.bmp";
 inline constexpr const char* Photo_picture_file = "tst1.bmp";
 
+// The pictures of a piece of work as bitmap files: tst.bmp (empty before any
+// capture: no tst.bmp is written) and tst1.bmp (empty when the work has no
+// aerial picture: an older tst1.bmp in the folder is removed with the write).
+struct Work_pictures {
+    std::vector<uint8_t> map;
+    std::vector<uint8_t> photo;
+};
+
+// What a capture tells the rest of the program, which the shell installs
+// (Shell_start); the map knows nothing of the panel, the route display or the
+// data folders. A member left null is not called.
+struct Capture_listener {
+    // The flood has refilled the grid tables, whatever its outcome: whatever
+    // was built on the tables before (the route display's index) is gone.
+    void (*tables_refilled)() = nullptr;
+    // Writes the capture's pictures and the working data set as one set into
+    // the program folder: "" when written, otherwise what failed, which the
+    // capture shows. Without it nothing is written.
+    std::string (*write_work)(const Work_pictures& pictures) = nullptr;
+    // A map has been captured and is shown.
+    void (*map_captured)() = nullptr;
+};
+void Capture_listen(const Capture_listener& listener);
+// The listener installed (all members null before any).
+const Capture_listener& Capture_news();
+
 inline constexpr int32_t Bmp_header_bytes = 54;
 // Pictures larger than this in either direction are never written.
 inline constexpr int32_t Bmp_side_max = 16384;

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/panel.h"
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 #include "map/pictures.h"
@@ -123,7 +122,6 @@ void Markers_snapshot(int compare) {
     }
     // Outside the lock: the panel's buttons are the platform's business.
     if (differ) {
-        Route_stale(1);
         if (Markers_listener listener = Change_listener.load()) listener();
     }
 }

@@ -32,14 +32,15 @@ void Marker_draw(int32_t size, int32_t x, int32_t y, int kind);
 void Markers_redraw();
 
 // compare 0: copies Base_data into Base_snapshot. Otherwise: when the marker
-// sets differ from the snapshot, tells the panel the route is out of date
-// (Route_stale(1)) and calls the change listener. The snapshot is not
-// updated, so a report stands.
+// sets differ from the snapshot, calls the change listener (the shell marks
+// the route out of date and keeps the markers). The snapshot is not updated,
+// so a report stands.
 void Markers_snapshot(int compare);
 
 // Called after a change of the marker sets has been seen (by the marking
 // tools' Markers_snapshot(1)), on the thread that changed them, without a
-// lock held. The shell keeps the markers in the working folder with it.
+// lock held. The shell marks the route out of date with it (Route_stale(1))
+// and keeps the markers in the working folder.
 using Markers_listener = void (*)();
 void Markers_on_change(Markers_listener listener);
 

@@ -21,3 +21,8 @@ bool File_exists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(Fs_path(path), ec);
 }
+
+void File_delete(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(Fs_path(path), ec);
+}

@@ -10,3 +10,6 @@
 bool File_read_whole(const std::string& path, std::vector<uint8_t>& out, size_t max_bytes);
 
 bool File_exists(const std::string& path);
+
+// Removes a file; a failure is ignored.
+void File_delete(const std::string& path);

@@ -3,7 +3,7 @@
 // Owns Photo_shown and, for one run, what the display has painted. Runs as the
 // current tool thread (markers/tools.h), started by the control panel's
 // "ルート検証"; reads the routes through route/route_trace.h and shows the
-// figures through Walk_stats.
+// figures through the figures listener (the shell shows them on the panel).
 //
 // Polling: the mouse is polled like the marking tools poll it, with a pause
 // of a millisecond, so a display left open costs next to no processor time.
@@ -19,6 +19,7 @@
 #include "route/display.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "platform/paths.h"
@@ -30,11 +31,12 @@
 #include "markers/tools.h"
 #include "platform/platform.h"
 #include "route/route_trace.h"
-#include "route/walk_stats.h"
 
 std::atomic<int32_t> Photo_shown{0};
 
 namespace {
+
+std::atomic<Figures_listener> Figures{nullptr};
 
 constexpr int Poll_pause_ms = 1;
 
@@ -80,9 +82,10 @@ void Redraw(const Route_path& path, int32_t origin_x, int32_t origin_y, Paint_lo
                 Route_square(Shown_map, Route_square_size, p.x + origin_x, p.y + origin_y, colour[w], &shown);
     }
     Plat().Main_window_refresh();
-    if (path.node[0] >= 0 && path.count_first > Route_stats_min) Walk_stats(path.count_first);
+    const Figures_listener figures = Figures.load();
+    if (path.node[0] >= 0 && path.count_first > Route_stats_min && figures) figures(path.count_first);
     if (Plat().Key_down(Vk_lbutton)) quit = true;
-    if (path.node[1] >= 0 && path.count > Route_stats_min) Walk_stats(path.count);
+    if (path.node[1] >= 0 && path.count > Route_stats_min && figures) figures(path.count);
 }
 
 }  // namespace
@@ -184,3 +187,5 @@ void Route_check() {
 }
 
 void Route_check_start() { Tool_start(Route_check); }
+
+void Display_on_figures(Figures_listener listener) { Figures.store(listener); }

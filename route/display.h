@@ -58,3 +58,9 @@ void Route_check();
 
 // Starts Route_check on the tool-thread slot, ending the tool before it.
 void Route_check_start();
+
+// Called with the length in pixels of each traced route longer than 10
+// pixels, on the display's thread, for the walking figures (the shell writes
+// them into the panel's fields).
+using Figures_listener = void (*)(int32_t length);
+void Display_on_figures(Figures_listener listener);

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 
-#include "app/panel.h"
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 #include "platform/platform.h"
@@ -51,10 +50,3 @@ Walk_figures Walk_stats_texts(int32_t length, int scale_flag) {
     return {Format_int(metres), Format_int(steps), Format_fixed(minutes), Format_fixed(calories)};
 }
 
-void Walk_stats(int32_t length) {
-    const Walk_figures f = Walk_stats_texts(length, Scale_flag.load());
-    Plat().Set_control_text(Id_distance, f.distance);
-    Plat().Set_control_text(Id_steps, f.steps);
-    Plat().Set_control_text(Id_minutes, f.minutes);
-    Plat().Set_control_text(Id_calories, f.calories);
-}

@@ -16,6 +16,4 @@ struct Walk_figures {
 // 1 (200 m); any other flag leaves the length unscaled.
 Walk_figures Walk_stats_texts(int32_t length, int scale_flag);
 
-// Writes the figures for the current Scale_flag into the panel's fields, in
-// the order distance, steps, time, calories.
-void Walk_stats(int32_t length);
+// (Walk_stats in app/panel.h writes them into the panel's fields.)

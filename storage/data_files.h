@@ -11,19 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "map/map_pictures.h"  // Work_pictures
+
 inline constexpr const char* Base_file = "base.dat";
 inline constexpr const char* Queue0_file = "d1.dat";
 inline constexpr const char* Queue1_file = "d2.dat";
 inline constexpr const char* Kind_file = "d3.dat";
 inline constexpr const char* Cells_file = "d4.dat";
 
-// The pictures of a piece of work as bitmap files: tst.bmp (empty before any
-// capture: no tst.bmp is written) and tst1.bmp (empty when the work has no
-// aerial picture: an older tst1.bmp in the folder is removed with the write).
-struct Work_pictures {
-    std::vector<uint8_t> map;
-    std::vector<uint8_t> photo;
-};
 
 // Sets Road_rec_total to Rec_count and writes base.dat, d1.dat to d4.dat and
 // the pictures into the folder as one set, base.dat's tail carrying the

@@ -22,7 +22,6 @@
 #include <system_error>
 #include <thread>
 
-#include "app/panel.h"
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 #include "map/grid.h"
@@ -51,6 +50,8 @@ namespace {
 std::mutex Data_lock;
 
 // The load thread's slot. Never freed: the process may end while a load runs.
+std::atomic<Load_listener> Loaded_listener{nullptr};
+
 struct Load_slot {
     std::mutex m;
     std::condition_variable done;
@@ -637,11 +638,7 @@ int Data_load() {
 void Load_thread(std::string folder) {
     bool route_current = false;
     if (Data_load_from(folder, &route_current) == 0) {
-        Panel_enable(2);
-        // The route display only for a route built for the markers loaded:
-        // records of a capture, or a route the markers have since moved away
-        // from, wait for "ルート作成".
-        Route_stale(route_current ? 0 : 1);
+        if (Load_listener listener = Loaded_listener.load()) listener(route_current);
     }
     Load_slot& slot = Load();
     {
@@ -679,6 +676,8 @@ int Load_command(int owner) {
     }
     return 0;
 }
+
+void Load_on_done(Load_listener listener) { Loaded_listener.store(listener); }
 
 bool Load_wait(int timeout_ms) {
     Load_slot& slot = Load();

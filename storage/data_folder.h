@@ -144,8 +144,12 @@ int Data_load_from(const std::string& folder, bool* route_current = nullptr);
 int Data_load();  // from Data_folder
 
 // The load thread's body: Data_load_from(folder), then, after a successful
-// load only, the control panel's loaded state and the route state.
+// load only, the load listener, which the shell installs to give the panel
+// its loaded state and the route state: route_current tells whether the
+// loaded records are a route built for the loaded markers.
 void Load_thread(std::string folder);
+using Load_listener = void (*)(bool route_current);
+void Load_on_done(Load_listener listener);
 
 // "読み込み": asks for the folder (old dialog style), then starts the load
 // thread. 0 = a load was started; 1 = cancelled, or a load still runs.

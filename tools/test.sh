@@ -62,6 +62,11 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     sanitized_run tsan thread tovi_tests "Tools_test.*:Display_test.*:Data_folder_test.*:Markers_test.*:Panel_test.*:Folder_writer_test.ALoad*:-Data_folder_test.ASaveThatFails*"
 
+echo "== layers: no include goes up the house, no include cycle"
+layers_passed=0
+layers_failed=0
+if python3 "$ROOT/tools/layers.py" "$ROOT" | tail -20; [ "${PIPESTATUS[0]}" -eq 0 ]; then layers_passed=1; else layers_failed=1; fi
+
 echo "== kill sweep: writes killed at random moments load as the old or the new work"
 sweep_passed=0
 sweep_failed=0
@@ -89,8 +94,8 @@ e2e_failed=$(sed -n 's/^e2e: \([0-9]*\) passed, \([0-9]*\) failed.*/\2/p' <<<"$e
 e2e_passed=${e2e_passed:-0}
 e2e_failed=${e2e_failed:-1}
 
-passed=$((native_total - native_failed + san_passed + sweep_passed + fuzz_passed + e2e_passed))
-failed=$((native_failed + san_failed + sweep_failed + fuzz_failed + e2e_failed))
+passed=$((native_total - native_failed + san_passed + layers_passed + sweep_passed + fuzz_passed + e2e_passed))
+failed=$((native_failed + san_failed + layers_failed + sweep_failed + fuzz_failed + e2e_failed))
 echo "screenshots: $OUT/e2e/shots"
 echo "time: $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"

@@ -1,5 +1,7 @@
 #include "platform/fake/fake_platform.h"
 
+#include "app/shell.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -205,3 +207,8 @@ void Fake_platform::Screen_xor_line(Point, Point, uint32_t) {
 }
 
 void Fake_platform::Exit_process(int code) { throw Fake_exit{code}; }
+
+Fake_scope::Fake_scope() {
+    Plat_install(&fake);
+    Shell_listen();
+}

@@ -110,8 +110,11 @@ template <class Pred> bool Fake_platform::Wait_for(Pred pred, int timeout_ms) {
 }
 
 // Installs a fresh fake for the lifetime of the object.
+// The fake installed for a test, with the shell listening to the features
+// as in the program (Shell_listen), so that what a feature tells the shell
+// reaches the fake's panel.
 struct Fake_scope {
     Fake_platform fake;
-    Fake_scope() { Plat_install(&fake); }
+    Fake_scope();
     ~Fake_scope() { Plat_install(nullptr); }
 };

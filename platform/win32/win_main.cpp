@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/panel.h"
-#include "app/session.h"
+#include "app/panel.h"
 #include "app/shell.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
@@ -59,7 +59,7 @@ void Map_paint(HWND wnd) {
 // ---- About box (dialog 110) ----
 
 void About_draw(HWND dlg, HDC dc) {
-    HBITMAP bmp = LoadBitmapW(App_instance, MAKEINTRESOURCEW(117));
+    HBITMAP bmp = LoadBitmapW(App_instance, MAKEINTRESOURCEW(Rid_about_bitmap));
     if (!bmp) return;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, bmp);
@@ -99,7 +99,7 @@ INT_PTR CALLBACK About_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
     }
 }
 
-void About_box() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(110), Main_wnd.load(), About_proc, 0); }
+void About_box() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_about_dialog), Main_wnd.load(), About_proc, 0); }
 
 // ---- Control panel (dialog 107) ----
 
@@ -136,7 +136,7 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     }
 }
 
-void Panel_thread() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(107), nullptr, Panel_proc, 0); }
+void Panel_thread() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_panel_dialog), nullptr, Panel_proc, 0); }
 
 void Panel_thread_start() { std::thread(Panel_thread).detach(); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 #include "platform/win32/win_app.h"
 #include "platform/win32/win_text.h"
 
@@ -43,16 +44,16 @@ INT_PTR CALLBACK Question_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
         SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
-        SetDlgItemTextW(dlg, 30003, Question_text.c_str());
+        SetDlgItemTextW(dlg, Rid_question_text, Question_text.c_str());
         Force_foreground(dlg);
         return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wparam) == 30001) {
+        if (LOWORD(wparam) == Rid_question_yes) {
             Question_answer = 0;
             EndDialog(dlg, 0);
             return TRUE;
         }
-        if (LOWORD(wparam) == 30002 || LOWORD(wparam) == IDCANCEL) {
+        if (LOWORD(wparam) == Rid_question_no || LOWORD(wparam) == IDCANCEL) {
             Question_answer = 1;
             EndDialog(dlg, 1);
             return TRUE;
@@ -176,7 +177,7 @@ struct Win32_platform final : Platform {
         Question_text = Wide(text);
         Question_answer = 0;
         Force_foreground(Main_wnd.load());
-        DialogBoxParamW(App_instance, MAKEINTRESOURCEW(30004), nullptr, Question_proc, 0);
+        DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_question_dialog), nullptr, Question_proc, 0);
         Question_open = 0;
         return Question_answer;
     }

@@ -66,6 +66,7 @@ struct Display_test : ::testing::Test {
 
     void SetUp() override {
         Plat_install(&fake);
+        Shell_listen();  // figures and route state reach the fake panel as in the program
         // Not where the Win32 frame of the default window would put it: the
         // cursor must be converted by the window, not by a fixed offset.
         fake.client_origin = {57, 211};

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/panel.h"
-#include "app/session.h"
+#include "app/panel.h"
 #include "app/shell.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"

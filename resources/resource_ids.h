@@ -1,0 +1,36 @@
+/* The numbers of the resources and of the controls of the control panel:
+   one list for the resource script (tovi.rc) and the code. Plain #defines,
+   because the resource compiler reads this file too. */
+#ifndef TOVI_RESOURCE_IDS_H
+#define TOVI_RESOURCE_IDS_H
+
+#define Rid_panel_dialog 107
+#define Rid_about_dialog 110
+#define Rid_about_bitmap 117
+#define Rid_question_dialog 30004
+#define Rid_manifest 1
+
+/* Buttons and fields of the control panel (dialog 107). */
+#define Rid_evac 1        /* "ﾏｯﾌﾟ初期設定" until a map exists, then "避難場所設定" */
+#define Rid_quit 2        /* "終了" */
+#define Rid_cong 3        /* "混雑設定" */
+#define Rid_nopass 4      /* "通行禁止" */
+#define Rid_route_build 5 /* "ルート作成" */
+#define Rid_route_check 6 /* "ルート検証" */
+#define Rid_save 7        /* "保存" */
+#define Rid_load 8        /* "読み込み" */
+#define Rid_delete 9      /* "設定削除" */
+#define Rid_about 10      /* "About" */
+#define Rid_steps 1003
+#define Rid_calories 1004
+#define Rid_distance 1005
+#define Rid_minutes 1031
+#define Rid_scale_100 1023
+#define Rid_scale_200 1024
+
+/* The question box (dialog 30004). */
+#define Rid_question_yes 30001
+#define Rid_question_no 30002
+#define Rid_question_text 30003
+
+#endif

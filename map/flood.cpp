@@ -21,11 +21,8 @@
 
 namespace {
 
-// The eight neighbours in their fixed order: right, left, down, up,
-// down-right, down-left, up-right, up-left. The order decides the record
-// numbering, so it is part of the result.
-constexpr int32_t Step_x[8] = {1, -1, 0, 0, 1, -1, 1, -1};
-constexpr int32_t Step_y[8] = {0, 0, 1, -1, 1, 1, -1, -1};
+// The neighbours are the grid's (Step_x, Step_y in map/grid.h); their order
+// decides the record numbering, so it is part of the result.
 
 // Records beyond this many end the fill as completed.
 constexpr int32_t Record_limit = Grid_cells - 100;

@@ -30,15 +30,21 @@ void Grid_allocate() {
     Grid_h = Grid_h_fixed;
     if (Grid_ready) return;
     // Zero-filled, so that the bytes no run ever writes are the same in every
-    // saved data set; the pages are only backed by memory once touched.
-    auto* q0 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
-    auto* q1 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
-    auto* kind = static_cast<uint8_t*>(std::calloc(size_t(Rec_kind_bytes), 1));
-    auto* cells = static_cast<uint8_t*>(std::calloc(size_t(Cell_map_bytes), 1));
-    if (!q0 || !q1 || !kind || !cells) Fatal_error(Memory_error_text);
-    Wave_queue[0] = q0;
-    Wave_queue[1] = q1;
-    Rec_kind = kind;
-    Cell_map = cells;
+    // saved data set.
+    const Grid_tables t = Grid_tables_allocate();
+    Wave_queue[0] = t.queue[0];
+    Wave_queue[1] = t.queue[1];
+    Rec_kind = t.kind;
+    Cell_map = t.cells;
     Grid_ready = 1;
+}
+
+Grid_tables Grid_tables_allocate() {
+    Grid_tables t;
+    t.queue[0] = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
+    t.queue[1] = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
+    t.kind = static_cast<uint8_t*>(std::calloc(size_t(Rec_kind_bytes), 1));
+    t.cells = static_cast<uint8_t*>(std::calloc(size_t(Cell_map_bytes), 1));
+    if (!t.queue[0] || !t.queue[1] || !t.kind || !t.cells) Fatal_error(Memory_error_text);
+    return t;
 }

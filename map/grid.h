@@ -42,6 +42,22 @@ extern std::atomic<int> Grid_ready;
 // when this equals the sum of the markers shown.
 extern std::atomic<uint64_t> Route_markers_sum;
 
+// The eight neighbours of a cell in the order the flood and the wave look at
+// them: right, left, down, up, then the diagonals. The order decides which
+// record a pixel gets, so it is part of the saved tables.
+inline constexpr int32_t Step_x[8] = {1, -1, 0, 0, 1, -1, 1, -1};
+inline constexpr int32_t Step_y[8] = {0, 0, 1, -1, 1, 1, -1, -1};
+
+// One set of the four tables, zero-filled (the pages are only backed by
+// memory once touched), for the grid and for the wave's spare set. A failed
+// allocation is fatal: "メモリーが確保出来ません、終了します。".
+struct Grid_tables {
+    Wave_rec* queue[2];
+    uint8_t* kind;
+    uint8_t* cells;
+};
+Grid_tables Grid_tables_allocate();
+
 // Allocates the four tables if they do not exist yet (Grid_ready 0) and sets
 // Grid_w and Grid_h. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
 void Grid_allocate();

@@ -44,12 +44,8 @@ Wave_result Wave_last{};
 
 namespace {
 
-// The eight neighbours in their fixed order: east, west, south, north,
-// south-east, south-west, north-east, north-west. The order decides the node
-// numbering and, between two waves, who takes a pixel.
-constexpr int32_t Step_x[8] = {1, -1, 0, 0, 1, -1, 1, -1};
-constexpr int32_t Step_y[8] = {0, 0, 1, -1, 1, 1, -1, -1};
-
+// The neighbours are the grid's (Step_x, Step_y in map/grid.h); their order
+// decides the node numbering and, between two waves, who takes a pixel.
 constexpr uint32_t Wave_colour[2] = {Colour_first_wave, Colour_second_wave};
 constexpr uint8_t Wave_bit[2] = {Visit_first, Visit_second};
 
@@ -91,15 +87,11 @@ void Spare_allocate() {
         Spare_cells = Own_spare_cells;
         return;
     }
-    auto* q0 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
-    auto* q1 = static_cast<Wave_rec*>(std::calloc(size_t(Grid_cells), sizeof(Wave_rec)));
-    auto* kind = static_cast<uint8_t*>(std::calloc(size_t(Rec_kind_bytes), 1));
-    auto* cells = static_cast<uint8_t*>(std::calloc(size_t(Cell_map_bytes), 1));
-    if (!q0 || !q1 || !kind || !cells) Fatal_error(Memory_error_text);
-    Own_spare[0] = Spare_queue[0] = q0;
-    Own_spare[1] = Spare_queue[1] = q1;
-    Own_spare_kind = Spare_kind = kind;
-    Own_spare_cells = Spare_cells = cells;
+    const Grid_tables t = Grid_tables_allocate();
+    Own_spare[0] = Spare_queue[0] = t.queue[0];
+    Own_spare[1] = Spare_queue[1] = t.queue[1];
+    Own_spare_kind = Spare_kind = t.kind;
+    Own_spare_cells = Spare_cells = t.cells;
 }
 
 // The spare cells as the cells in place would be after the wave: the visit

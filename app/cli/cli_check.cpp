@@ -13,19 +13,15 @@
 
 #include <cstdio>
 
+#include "app/cli/cli_args.h"
 #include "storage/data_folder.h"
 
 int Check_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
-    bool ignore_checksums = false;
-    for (const std::string& a : args) {
-        if (a == "--ignore-checksums") ignore_checksums = true;
-        else plain.push_back(a);
-    }
-    if (plain.size() != 1) {
-        std::fprintf(stderr, "tovi-cli: check takes one folder\nusage: %s\n", Check_usage);
-        return 2;
-    }
+    const Cli_args a = Cli_parse(args, {{"--ignore-checksums", false}});
+    if (!a.error.empty()) return Cli_usage_error(a.error, Check_usage);
+    const bool ignore_checksums = a.has("--ignore-checksums");
+    const std::vector<std::string>& plain = a.plain;
+    if (plain.size() != 1) return Cli_usage_error("check takes one folder", Check_usage);
     const std::string& folder = plain[0];
     Folder_content content;
     const Folder_problems problems = Data_folder_check(folder, &content, ignore_checksums);

@@ -21,10 +21,7 @@
 
 namespace {
 
-int Usage_error(const std::string& text) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), Compare_usage);
-    return 2;
-}
+int Usage_error(const std::string& text) { return Cli_usage_error(text, Compare_usage); }
 
 // Keeps every line of an object's JSON but the first indented by two more.
 std::string Indented(const std::string& json) {
@@ -40,15 +37,15 @@ std::string Indented(const std::string& json) {
 }  // namespace
 
 int Compare_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
+    const Cli_args parsed = Cli_parse(args, Map_option_specs);
+    if (!parsed.error.empty()) return Usage_error(parsed.error);
     Map_args a;
     a.texts.title = "避難地図の比較";
-    for (size_t i = 0; i < args.size(); ++i) {
+    for (const auto& [name, value] : parsed.options) {
         std::string why;
-        const int taken = Map_option(args, i, a, why);
-        if (taken < 0) return Usage_error(why);
-        if (taken == 0) plain.push_back(args[i]);
+        if (!Map_option(name, value, a, why)) return Usage_error(why);
     }
+    const std::vector<std::string>& plain = parsed.plain;
     if (plain.size() != 3) return Usage_error("compare takes DIR_A, DIR_B and OUT.png");
     if (!a.paper.empty() || a.orientation != 0 || a.dpi != 0)
         return Usage_error("compare draws the map at 1:1; --paper, --landscape, --portrait and --dpi are for render");

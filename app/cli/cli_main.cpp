@@ -16,13 +16,13 @@
 // cli_check.cpp, cli_mark.cpp and cli_render.cpp). Exit codes: 0 done, 1 the
 // program refused or a file could not be written, 2 a wrong command line or
 // a folder or file that cannot be used.
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_args.h"
 #include "app/cli/cli_check.h"
 #include "app/cli/cli_mark.h"
 #include "app/cli/cli_platform.h"
@@ -38,46 +38,30 @@ namespace {
 
 constexpr const char* Capture_usage = "tovi-cli capture MAP X Y OUTDIR [--photo PHOTO]";
 
-int Usage_error(const std::string& text, const char* usage) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
-    return 2;
-}
-
-bool Parse_int(const std::string& text, int32_t& out) {
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && p == end;
-}
-
 int Capture_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
+    const Cli_args a = Cli_parse(args, {{"--photo", true, "--photo needs a picture file"}});
+    if (!a.error.empty()) return Cli_usage_error(a.error, Capture_usage);
     std::string photo_path;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--photo") {
-            if (i + 1 >= args.size()) return Usage_error("--photo needs a picture file", Capture_usage);
-            photo_path = args[++i];
-        } else {
-            plain.push_back(args[i]);
-        }
-    }
-    if (plain.size() != 4) return Usage_error("capture takes MAP X Y OUTDIR", Capture_usage);
+    for (const auto& [name, value] : a.options) photo_path = value;
+    const std::vector<std::string>& plain = a.plain;
+    if (plain.size() != 4) return Cli_usage_error("capture takes MAP X Y OUTDIR", Capture_usage);
     int32_t x = 0, y = 0;
-    if (!Parse_int(plain[1], x) || !Parse_int(plain[2], y))
-        return Usage_error("X and Y must be whole numbers", Capture_usage);
+    if (!Cli_parse_int(plain[1], x) || !Cli_parse_int(plain[2], y))
+        return Cli_usage_error("X and Y must be whole numbers", Capture_usage);
 
     static Cli_platform platform;
     std::string why;
-    if (!Picture_read(plain[0], platform.screen, why)) return Usage_error(plain[0] + ": " + why, Capture_usage);
+    if (!Picture_read(plain[0], platform.screen, why)) return Cli_usage_error(plain[0] + ": " + why, Capture_usage);
     if (!photo_path.empty()) {
         if (!Picture_read(photo_path, platform.aerial, why))
-            return Usage_error(photo_path + ": " + why, Capture_usage);
+            return Cli_usage_error(photo_path + ": " + why, Capture_usage);
         if (platform.aerial.w != platform.screen.w || platform.aerial.h != platform.screen.h)
-            return Usage_error("the aerial picture must have the size of the map", Capture_usage);
+            return Cli_usage_error("the aerial picture must have the size of the map", Capture_usage);
     }
     std::error_code ec;
     std::filesystem::create_directories(Fs_path(plain[3]), ec);
     if (!std::filesystem::is_directory(Fs_path(plain[3]), ec))
-        return Usage_error(plain[3] + ": cannot make the folder", Capture_usage);
+        return Cli_usage_error(plain[3] + ": cannot make the folder", Capture_usage);
 
     Plat_install(&platform);
     Shell_start();

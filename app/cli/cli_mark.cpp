@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "app/cli/cli_args.h"
 #include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
@@ -22,10 +23,7 @@
 
 namespace {
 
-int Usage_error(const std::string& text) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), Mark_usage);
-    return 2;
-}
+int Usage_error(const std::string& text) { return Cli_usage_error(text, Mark_usage); }
 
 bool Parse_point(const std::string& text, int32_t& x, int32_t& y) {
     const size_t comma = text.find(',');
@@ -46,26 +44,22 @@ struct Mark {
 }  // namespace
 
 int Mark_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
+    const char* const point_needed = "needs a point X,Y of whole numbers";
+    const Cli_args a = Cli_parse(args, {{"--clear", false},
+                                        {"--evac", true, "--evac needs a point X,Y of whole numbers"},
+                                        {"--cong", true, "--cong needs a point X,Y of whole numbers"},
+                                        {"--nopass", true, "--nopass needs a point X,Y of whole numbers"}});
+    if (!a.error.empty()) return Usage_error(a.error);
     std::vector<Mark> marks;
-    bool clear = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const int kind = a == "--evac" ? Kind_evac : a == "--cong" ? Kind_cong : a == "--nopass" ? Kind_nopass : 0;
-        if (a == "--clear") {
-            clear = true;
-        } else if (kind) {
-            Mark m{kind, 0, 0};
-            if (i + 1 >= args.size() || !Parse_point(args[i + 1], m.x, m.y))
-                return Usage_error(a + " needs a point X,Y of whole numbers");
-            marks.push_back(m);
-            ++i;
-        } else if (a.rfind("--", 0) == 0) {
-            return Usage_error("unknown option " + a);
-        } else {
-            plain.push_back(a);
-        }
+    const bool clear = a.has("--clear");
+    for (const auto& [name, value] : a.options) {
+        if (name == "--clear") continue;
+        const int kind = name == "--evac" ? Kind_evac : name == "--cong" ? Kind_cong : Kind_nopass;
+        Mark m{kind, 0, 0};
+        if (!Parse_point(value, m.x, m.y)) return Usage_error(name + " " + point_needed);
+        marks.push_back(m);
     }
+    const std::vector<std::string>& plain = a.plain;
     if (plain.size() != 1) return Usage_error("mark takes one folder");
     const std::string& dir = plain[0];
     static Cli_platform platform;

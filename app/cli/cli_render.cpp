@@ -50,15 +50,9 @@ constexpr int32_t Limit_max = 6000;
 constexpr double Speed_max = 1000.0;
 constexpr int32_t Page_dpi_default = 150;
 
-int Usage_error(const std::string& text, const char* usage = Render_usage) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
-    return 2;
-}
+int Usage_error(const std::string& text, const char* usage = Render_usage) { return Cli_usage_error(text, usage); }
 
-int Input_error(const std::string& text) {
-    std::fprintf(stderr, "tovi-cli: %s\n", text.c_str());
-    return 2;
-}
+int Input_error(const std::string& text) { return Cli_input_error(text); }
 
 }  // namespace
 
@@ -159,76 +153,69 @@ std::string Today_text() {
     return std::to_string(t->tm_year + 1900) + "年" + std::to_string(t->tm_mon + 1) + "月" + std::to_string(t->tm_mday) + "日";
 }
 
-int Map_option(const std::vector<std::string>& args, size_t& i, Map_args& a, std::string& why) {
-    const std::string& o = args[i];
-    static const char* const with_value[] = {"--scale", "--metres-per-pixel", "--speed", "--band", "--limit",
-                                             "--title", "--source", "--date", "--paper", "--dpi", "--figures",
-                                             "--font"};
-    bool valued = false;
-    for (const char* v : with_value) valued |= o == v;
-    if (valued && i + 1 >= args.size()) {
-        why = o + " needs a value";
-        return -1;
-    }
+const std::vector<Cli_option_spec> Map_option_specs = {
+    {"--scale", true},  {"--metres-per-pixel", true}, {"--speed", true}, {"--band", true},
+    {"--limit", true},  {"--title", true},            {"--source", true}, {"--date", true},
+    {"--paper", true},  {"--dpi", true},              {"--figures", true}, {"--font", true},
+    {"--landscape", false}, {"--portrait", false},
+};
+
+bool Map_option(const std::string& o, const std::string& value, Map_args& a, std::string& why) {
     if (o == "--scale") {
-        const std::string& v = args[++i];
+        const std::string& v = value;
         if (v == "100") a.options.scale.flag = 0;
         else if (v == "200") a.options.scale.flag = 1;
-        else return why = "--scale is 100 or 200", -1;
+        else return why = "--scale is 100 or 200", false;
     } else if (o == "--metres-per-pixel") {
         double v = 0;
-        if (!Parse_decimal(args[++i], v) || !(v > 0) || v > 1000)
-            return why = "--metres-per-pixel is a number of metres above 0 and at most 1000, such as 1.37", -1;
+        if (!Parse_decimal(value, v) || !(v > 0) || v > 1000)
+            return why = "--metres-per-pixel is a number of metres above 0 and at most 1000, such as 1.37", false;
         a.options.scale.metres_per_pixel = v;
     } else if (o == "--speed") {
         double v = 0;
-        if (!Parse_decimal(args[++i], v) || !(v > 0) || v > Speed_max)
+        if (!Parse_decimal(value, v) || !(v > 0) || v > Speed_max)
             return why = "--speed is metres a minute, more than 0 and at most " + std::to_string(int(Speed_max)) +
-                         ", such as 43", -1;
+                         ", such as 43", false;
         a.options.speed = v;
     } else if (o == "--band") {
         int32_t v = 0;
-        if (!Parse_whole(args[++i], v) || v < 1 || v > Band_max)
-            return why = "--band is a whole number of minutes from 1 to " + std::to_string(Band_max), -1;
+        if (!Parse_whole(value, v) || v < 1 || v > Band_max)
+            return why = "--band is a whole number of minutes from 1 to " + std::to_string(Band_max), false;
         a.options.band_minutes = v;
     } else if (o == "--limit") {
         int32_t v = 0;
-        if (!Parse_whole(args[++i], v) || v < 1 || v > Limit_max)
-            return why = "--limit is a whole number of minutes from 1 to " + std::to_string(Limit_max), -1;
+        if (!Parse_whole(value, v) || v < 1 || v > Limit_max)
+            return why = "--limit is a whole number of minutes from 1 to " + std::to_string(Limit_max), false;
         a.options.limit_minutes = v;
     } else if (o == "--title") {
-        a.texts.title = args[++i];
+        a.texts.title = value;
         a.title_given = true;
-        if (a.texts.title.empty()) return why = "--title needs a text", -1;
+        if (a.texts.title.empty()) return why = "--title needs a text", false;
     } else if (o == "--source") {
-        a.texts.source = args[++i];
+        a.texts.source = value;
     } else if (o == "--date") {
-        a.texts.date = args[++i];
+        a.texts.date = value;
     } else if (o == "--paper") {
-        const std::string& v = args[++i];
-        if (v != "A4" && v != "A3") return why = "--paper is A4 or A3", -1;
+        const std::string& v = value;
+        if (v != "A4" && v != "A3") return why = "--paper is A4 or A3", false;
         a.paper = v;
     } else if (o == "--landscape" || o == "--portrait") {
         const int want = o == "--landscape" ? 1 : 2;
-        if (a.orientation != 0 && a.orientation != want) return why = "--landscape and --portrait exclude each other", -1;
+        if (a.orientation != 0 && a.orientation != want) return why = "--landscape and --portrait exclude each other", false;
         a.orientation = want;
     } else if (o == "--dpi") {
         int32_t v = 0;
-        if (!Parse_whole(args[++i], v) || v < Page_dpi_min || v > Page_dpi_max)
+        if (!Parse_whole(value, v) || v < Page_dpi_min || v > Page_dpi_max)
             return why = "--dpi is a whole number from " + std::to_string(Page_dpi_min) + " to " +
-                         std::to_string(Page_dpi_max), -1;
+                         std::to_string(Page_dpi_max), false;
         a.dpi = v;
     } else if (o == "--figures") {
-        a.figures_path = args[++i];
-        if (a.figures_path.empty()) return why = "--figures needs a file name", -1;
+        a.figures_path = value;
+        if (a.figures_path.empty()) return why = "--figures needs a file name", false;
     } else if (o == "--font") {
-        a.font_path = args[++i];
-    } else if (o.size() > 1 && o[0] == '-') {
-        return why = "unknown option " + o, -1;
-    } else {
-        return 0;
+        a.font_path = value;
     }
-    return 1;
+    return true;
 }
 
 int Write_outputs(const Image& picture, const std::string& out_path, const std::string& json,
@@ -252,14 +239,14 @@ int Write_outputs(const Image& picture, const std::string& out_path, const std::
 }
 
 int Render_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
+    const Cli_args parsed = Cli_parse(args, Map_option_specs);
+    if (!parsed.error.empty()) return Usage_error(parsed.error);
     Map_args a;
-    for (size_t i = 0; i < args.size(); ++i) {
+    for (const auto& [name, value] : parsed.options) {
         std::string why;
-        const int taken = Map_option(args, i, a, why);
-        if (taken < 0) return Usage_error(why);
-        if (taken == 0) plain.push_back(args[i]);
+        if (!Map_option(name, value, a, why)) return Usage_error(why);
     }
+    const std::vector<std::string>& plain = parsed.plain;
     if (plain.size() != 2) return Usage_error("render takes DIR and OUT.png");
     if (a.paper.empty() && (a.orientation != 0 || a.dpi != 0))
         return Usage_error("--landscape, --portrait and --dpi belong to a page: give --paper A4 or A3");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/cli_args.h"
 #include "map/image.h"
 #include "markers/base_data.h"
 #include "route/evac_map.h"
@@ -40,10 +41,12 @@ struct Map_args {
     bool title_given = false;
 };
 
-// Takes the option at args[i] (and its value, moving i on) into a.
-// Returns 1 when taken, 0 when args[i] is no option, -1 with why set when
-// the option is wrong.
-int Map_option(const std::vector<std::string>& args, size_t& i, Map_args& a, std::string& why);
+// The options render and compare take, for Cli_parse (app/cli/cli_args.h).
+extern const std::vector<Cli_option_spec> Map_option_specs;
+
+// Takes one parsed option and its value into a. False with why set when the
+// value is wrong.
+bool Map_option(const std::string& name, const std::string& value, Map_args& a, std::string& why);
 
 // A font with Japanese glyphs: the file given, or one that fontconfig (on
 // Windows, the fonts folder) knows. "" on success, otherwise why none serves.

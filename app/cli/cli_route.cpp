@@ -13,10 +13,10 @@
 // more than 10 pixels, the four figures as the control panel shows them.
 #include "app/cli/cli_route.h"
 
-#include <charconv>
 #include <cstdio>
 #include <mutex>
 
+#include "app/cli/cli_args.h"
 #include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
@@ -30,17 +30,6 @@
 #include "storage/data_files.h"
 
 namespace {
-
-int Usage_error(const std::string& text, const char* usage) {
-    std::fprintf(stderr, "tovi-cli: %s\nusage: %s\n", text.c_str(), usage);
-    return 2;
-}
-
-bool Parse_int(const std::string& text, int32_t& out) {
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && p == end;
-}
 
 const char* Outcome_text(Wave_status s) {
     switch (s) {
@@ -65,7 +54,9 @@ Cli_platform& Console() {
 }  // namespace
 
 int Route_command(const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage_error("route takes one folder", Route_usage);
+    const Cli_args a = Cli_parse(args, {});
+    if (!a.error.empty()) return Cli_usage_error(a.error, Route_usage);
+    if (a.plain.size() != 1) return Cli_usage_error("route takes one folder", Route_usage);
     const std::string& dir = args[0];
     Console();
 
@@ -97,23 +88,19 @@ int Route_command(const std::vector<std::string>& args) {
 }
 
 int Walk_command(const std::vector<std::string>& args) {
-    std::vector<std::string> plain;
+    const Cli_args a = Cli_parse(args, {{"--scale", true, "--scale needs 100 or 200"}});
+    if (!a.error.empty()) return Cli_usage_error(a.error, Walk_usage);
     int scale = 1;  // 200 m, the program's own start value
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--scale") {
-            if (i + 1 >= args.size()) return Usage_error("--scale needs 100 or 200", Walk_usage);
-            const std::string& v = args[++i];
-            if (v == "100") scale = 0;
-            else if (v == "200") scale = 1;
-            else return Usage_error("--scale is 100 or 200", Walk_usage);
-        } else {
-            plain.push_back(args[i]);
-        }
+    for (const auto& [name, v] : a.options) {
+        if (v == "100") scale = 0;
+        else if (v == "200") scale = 1;
+        else return Cli_usage_error("--scale is 100 or 200", Walk_usage);
     }
-    if (plain.size() != 3) return Usage_error("walk takes DIR X Y", Walk_usage);
+    const std::vector<std::string>& plain = a.plain;
+    if (plain.size() != 3) return Cli_usage_error("walk takes DIR X Y", Walk_usage);
     int32_t x = 0, y = 0;
-    if (!Parse_int(plain[1], x) || !Parse_int(plain[2], y))
-        return Usage_error("X and Y must be whole numbers", Walk_usage);
+    if (!Cli_parse_int(plain[1], x) || !Cli_parse_int(plain[2], y))
+        return Cli_usage_error("X and Y must be whole numbers", Walk_usage);
     const std::string& dir = plain[0];
     Console();
     Scale_flag = scale;

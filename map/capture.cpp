@@ -13,6 +13,9 @@ void Map_capture() {
     Platform& p = Plat();
     while (Stop_request != 1) {
         p.Sleep_ms(100);
+        // Esc is the user's cancel: the stop every long loop honours.
+        if (p.Key_down(Vk_escape)) Stop_request = 1;
+        if (Stop_request == 1) break;
         if (!p.Key_down(Vk_rbutton)) continue;
         const Point press = p.Cursor_pos();
         Point last = press;

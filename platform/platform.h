@@ -21,7 +21,7 @@ struct Point {
 };
 
 // Virtual keys as the platform numbers them.
-enum : int { Vk_lbutton = 1, Vk_rbutton = 2, Vk_shift = 0x10, Vk_space = 0x20 };
+enum : int { Vk_lbutton = 1, Vk_rbutton = 2, Vk_shift = 0x10, Vk_escape = 0x1B, Vk_space = 0x20 };
 
 // Message box styles and answers, numbered as the platform does.
 enum Box_style : int { Box_ok = 0, Box_yes_no_cancel = 3, Box_yes_no = 4 };

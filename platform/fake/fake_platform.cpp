@@ -47,6 +47,7 @@ bool Fake_platform::Key_down(int vk) {
     case Vk_lbutton: return (s->keys & Fake_left) != 0;
     case Vk_rbutton: return (s->keys & Fake_right) != 0;
     case Vk_shift: return (s->keys & Fake_shift) != 0;
+    case Vk_escape: return (s->keys & Fake_escape) != 0;
     default: return false;
     }
 }

@@ -19,7 +19,7 @@ struct Fake_exit {
     int code;
 };
 
-enum Fake_keys : unsigned { Fake_left = 1, Fake_right = 2, Fake_shift = 4 };
+enum Fake_keys : unsigned { Fake_left = 1, Fake_right = 2, Fake_shift = 4, Fake_escape = 8 };
 
 struct Fake_platform : Platform {
     struct Input_state {

@@ -81,6 +81,16 @@ TEST_F(Capture_test, NoAnswerToTheQuestionEndsTheProcess) {
     EXPECT_THROW(Map_capture(), Fake_exit);
 }
 
+TEST_F(Capture_test, EscEndsTheToolWithoutAMapAndWithoutAMessage) {
+    fake.Input_at(300, {5, 5}, Fake_escape);
+    Map_capture();
+    EXPECT_FALSE(Panel_state & Panel_map_captured);
+    EXPECT_EQ(Stop_request.load(), 0);
+    EXPECT_EQ(fake.fitted, (Point{0, 0}));
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.enabled.at(Id_evac));  // the capture is offered again
+}
+
 TEST_F(Capture_test, StopRequestEndsTheToolWithoutAMap) {
     Stop_request = 1;
     Map_capture();

@@ -53,8 +53,8 @@ pick_folder() {  # pick_folder NAME new|old
 tovi_pids() {
     local p
     for p in /proc/[0-9]*; do
-        tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qiE '(^|[\\/ ])tovi\.exe' || continue
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}"
+        tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qiE '(^|[\\/ ])tovi\.exe' || continue
+        tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}"
     done
 }
 
@@ -88,6 +88,19 @@ add_congestion() {  # add_congestion I
     sleep 0.3
     tool_click $(($2 + DURABLE_PTS[$1])) $(($3 + DURABLE_PTS[$1 + 1]))
     end_tool $(($2 + DURABLE_PTS[20])) $(($3 + DURABLE_PTS[21]))
+}
+
+now_ms() { local t=${EPOCHREALTIME/./}; echo $((t / 1000)); }
+
+# Waits for the folder's lock file to be there (present) or gone: a write
+# holds it from its first step to its last.
+wait_lock() {  # wait_lock DIR present|gone
+    local i
+    for ((i = 0; i < 3000; i++)); do
+        if [ -e "$1/tovi.lock" ]; then [ "$2" = present ] && return 0; else [ "$2" = gone ] && return 0; fi
+        sleep 0.002
+    done
+    return 1
 }
 
 # Starts Tovi and loads the folder NAME of the program folder.
@@ -176,10 +189,12 @@ durable_writers() {
     restore_work old dtarget
     save_into dtarget
     local t0
-    t0=$(date +%s%N)
+    wait_lock "$OUT/app/dtarget" present
+    t0=$(now_ms)
+    wait_lock "$OUT/app/dtarget" gone
+    DURABLE_SAVE_MS=$(($(now_ms) - t0))
+    e2e_log "  the save held the folder for $DURABLE_SAVE_MS ms"
     check "the program saves the new work over the old one" wait_base_changed "$OUT/app/dtarget" "$OLD_SUM"
-    DURABLE_SAVE_MS=$((($(date +%s%N) - t0) / 1000000))
-    e2e_log "  the save took about $DURABLE_SAVE_MS ms"
     sleep 0.5
     check "tovi-cli.exe check accepts the saved folder" cli_ok check dtarget
     rm -rf "$DURABLE_REFS/saved"
@@ -315,10 +330,10 @@ DURABLE_KILLS=${DURABLE_KILLS:-5}
 durable_kills() {
     scenario save-killed
     [ -n "${SAVED_SUM:-}" ] || { check "the references of the save exist" false; return; }
-    local n=0 old=0 new=0 refused=0 mixed=0 delay pids rest notes=""
-    # The save's length, measured on the first run: the kills spread over it.
-    local span=${DURABLE_SAVE_MS:-1500}
-    [ "$span" -ge 200 ] || span=200
+    local n=0 old=0 new=0 refused=0 mixed=0 inside=0 delay pids rest notes=""
+    # The kills spread over the time the first save held the folder, from
+    # the moment the lock file appears.
+    local span=$((${DURABLE_SAVE_MS:-500} + 20))
     while [ $n -lt "$DURABLE_KILLS" ]; do
         n=$((n + 1))
         restore_work old dtarget
@@ -326,13 +341,15 @@ durable_kills() {
         pids=$(tovi_pids)
         delay=$((RANDOM % span))
         save_into dtarget
+        wait_lock "$OUT/app/dtarget" present || e2e_log "  kill $n: the lock file was not seen"
         sleep "$(awk "BEGIN { print $delay / 1000 }")"
         [ -n "$pids" ] && kill -9 $pids 2>/dev/null
         rest=$(leftovers "$OUT/app/dtarget")
+        [ -n "$rest" ] && inside=$((inside + 1))
         stop_all
         if ! cli_win check dtarget >"$OUT/durable-kill-$n.out" 2>&1; then
             refused=$((refused + 1))
-            e2e_log "  kill $n after ${delay} ms: refused: $(tr '\n' ' ' <"$OUT/durable-kill-$n.out" | cut -c1-200)"
+            e2e_log "  kill $n ${delay} ms into the save: refused: $(tr '\n' ' ' <"$OUT/durable-kill-$n.out" | cut -c1-200)"
             continue
         fi
         case $(work_sum "$OUT/app/dtarget") in
@@ -340,10 +357,10 @@ durable_kills() {
         "$SAVED_SUM") new=$((new + 1)); notes="new" ;;
         *) mixed=$((mixed + 1)); notes="MIXED" ;;
         esac
-        e2e_log "  kill $n after ${delay} ms: $notes (left at the kill: ${rest:-nothing})"
+        e2e_log "  kill $n ${delay} ms into the save: $notes (left at the kill: ${rest:-nothing})"
         check_eq "kill $n: no temporary files are left after the check" "$(leftovers "$OUT/app/dtarget")" ""
     done
-    e2e_log "  save kills: old $old / new $new / refused $refused / mixed $mixed"
+    e2e_log "  save kills: old $old / new $new / refused $refused / mixed $mixed ($inside inside the write)"
     check_eq "every killed save left the old or the new work" "$refused $mixed" "0 0"
 }
 
@@ -371,7 +388,18 @@ durable_crash_offer() {
     sleep 1
     shot crash-restored
     client_crop crash-restored "$OUT/crash-restored.png"
-    check "the map and the markers are shown as before the crash" same_picture "$OUT/crash-before.png" "$OUT/crash-restored.png"
+    # Placed evacuation places show as squares; a load paints them on the
+    # road pixels like the other markers: check every marker where it was put.
+    local diff
+    diff=($($PIXELS check-markers "$OUT/app/tst.bmp" "$OUT/crash-restored.png"))
+    check "the markers are back" test "${diff[0]:-0}" -gt 20
+    check_eq "elsewhere the captured map, markers on road pixels only" "${diff[1]:-x}" "0"
+    local i want got=""
+    want="100 250 100/100 250 100/250 200 20/250 50 10"
+    for i in 0 1 2 3; do
+        got+="${got:+/}$($PIXELS pixel "$OUT/crash-restored.png" "${ROUTE_PTS[i * 2]}" "${ROUTE_PTS[i * 2 + 1]}")"
+    done
+    check_eq "two places, the congestion and the no-passage point where they were put" "$got" "$want"
     check_eq "the panel is as before the crash" "$(panel_state)" "$state"
     stop_all
 }

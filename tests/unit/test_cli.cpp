@@ -119,6 +119,18 @@ TEST_F(Cli_test, RefusalsExitWithTheProgramsMessage) {
     }
 }
 
+TEST_F(Cli_test, ACaptureThatCannotWriteItsWorkExitsOneAndKeepsTheFolder) {
+    const std::string good = Fixture("good.bmp", Rgb(255, 255, 255), true);
+    const std::string out = dir.file("blocked");
+    std::filesystem::create_directories(out + "/d2.dat");  // a folder where a table goes
+    const Cli_run r = Run_cli("capture " + Q(good) + " 30 40 " + Q(out), dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("作業データを書き込めません。"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d2.dat (check: not a file)"), std::string::npos) << r.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);  // nothing written
+}
+
 TEST_F(Cli_test, UsageErrors) {
     const std::string map = Fixture("map.bmp", Rgb(255, 255, 255), true);
     Image small(10, 10);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/panel.h"
+#include "app/records.h"
 #include "app/panel.h"
 #include "app/shell.h"
 #include "map/grid.h"
@@ -27,23 +28,10 @@ struct Session_test : ::testing::Test {
     Fake_platform& fake = scope.fake;
     Temp_folder exe, chosen;
     void SetUp() override {
+        Records_reset();
         Exe_folder = exe.str();
         fs::create_directories(exe.path / "tovi");
         Grid_allocate();
-        Rec_count = 0;
-        Route_markers_sum = 0;
-        {
-            std::lock_guard lock(Markers_lock);
-            Base_data = Base_record{};
-        }
-        {
-            std::lock_guard lock(Shown_lock);
-            Map_image = Image();
-            Photo_image = Image();
-        }
-        Shown_map_sum = 0;
-        Working_map_sum = 0;
-        Shell_start();
     }
     void TearDown() override { Markers_on_change(nullptr); }
 

@@ -8,6 +8,8 @@
 // tests run real tool threads and wait on the fake or on Tool_wait.
 #include <gtest/gtest.h>
 
+#include "app/records.h"
+
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -42,8 +44,7 @@ struct Tools_test : ::testing::Test {
 
     // A white 200 x 150 map with one building block at (100..139, 60..99).
     void SetUp() override {
-        Base_data = {};
-        Base_snapshot = {};
+        Records_reset();
         Map_image = Image(200, 150);
         for (int32_t y = 60; y < 100; ++y)
             for (int32_t x = 100; x < 140; ++x) Map_image.set(x, y, Building);
@@ -54,12 +55,7 @@ struct Tools_test : ::testing::Test {
     }
     void TearDown() override {
         Tool_stop();
-        Base_data = {};
-        Base_snapshot = {};
-        Map_image = Image();
-        Shown_map = Image();
-        Stop_request = 0;
-        Panel_state = 0;
+        Records_reset();
     }
 
     Point Screen(Point client) const { return fake.Client_to_screen(client); }

@@ -313,10 +313,7 @@ int32_t Maze_map(int32_t x, int32_t y) {
     }
     restore_screen();
 
-    {
-        std::lock_guard lock(Markers_lock);
-        Base_data.Road_rec_total = r.records;
-    }
+    Rec_count_to_base();  // r.records, which the fill stored
     if (Map_images_save(captured, box.left, box.top, box.right, box.bottom) != 0) return 1;
     Plat().Fit_main_window(box.right - box.left, box.bottom - box.top);
     if (Map_images_load(Exe_folder, true) != 0) return 1;

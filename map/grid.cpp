@@ -7,6 +7,10 @@
 // calls Grid_allocate before touching the tables.
 #include "map/grid.h"
 
+#include <mutex>
+
+#include "markers/base_data.h"
+
 #include <cstdlib>
 #include <mutex>
 
@@ -47,4 +51,9 @@ Grid_tables Grid_tables_allocate() {
     t.cells = static_cast<uint8_t*>(std::calloc(size_t(Cell_map_bytes), 1));
     if (!t.queue[0] || !t.queue[1] || !t.kind || !t.cells) Fatal_error(Memory_error_text);
     return t;
+}
+
+void Rec_count_to_base() {
+    std::lock_guard lock(Markers_lock);
+    Base_data.Road_rec_total = Rec_count.load();
 }

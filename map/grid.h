@@ -34,6 +34,9 @@ extern int32_t Grid_h;
 extern Wave_rec* Wave_queue[2];
 extern uint8_t* Rec_kind;  // Rec_kind_bytes
 extern uint8_t* Cell_map;  // Cell_map_bytes; cell i's visit byte is Cell_map[i * 4 + 3]
+// The number of records the tables hold: the one record count. base.dat's
+// Road_rec_total is its copy, taken by Rec_count_to_base whenever the tables
+// get a new whole set of records (a completed capture or wave) or are saved.
 extern std::atomic<int32_t> Rec_count;
 extern std::atomic<int> Grid_ready;
 // Markers_sum of the marker sets the records were built for by the route
@@ -61,5 +64,8 @@ Grid_tables Grid_tables_allocate();
 // Allocates the four tables if they do not exist yet (Grid_ready 0) and sets
 // Grid_w and Grid_h. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
 void Grid_allocate();
+
+// Base_data.Road_rec_total = Rec_count, under Markers_lock.
+void Rec_count_to_base();
 
 inline uint8_t& Cell_visit(int32_t cell) { return Cell_map[size_t(cell) * 4 + 3]; }

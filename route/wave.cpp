@@ -318,8 +318,7 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
             Rec_count.store(count);
             Route_index_forget();
         }
-        std::lock_guard lock(Markers_lock);
-        Base_data.Road_rec_total = count;
+        Rec_count_to_base();
     }
     Wave_last = result;
     return result;

@@ -25,9 +25,9 @@ std::atomic<uint64_t> Working_map_sum{0};
 
 std::string Data_save_to(const std::string& folder, const Work_pictures& pictures) {
     Base_record base;
+    Rec_count_to_base();
     {
         std::lock_guard lock(Markers_lock);
-        Base_data.Road_rec_total = Rec_count.load();
         base = Base_data;
     }
     const size_t cells = Grid_ready ? size_t(Grid_w) * size_t(Grid_h) : 0;

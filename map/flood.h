@@ -3,9 +3,10 @@
 // turns the map into the road grid and its bounding box into the captured map.
 //
 // Owns: nothing of its own; fills the grid tables (map/grid.h), Rec_count,
-// Road_rec_total, and through the map pictures Map_rect and the working data
-// set. Called by: the capture tool (Maze_map), tovi-cli's capture command,
-// tests and benches (Flood_fill).
+// Road_rec_total, and through the map pictures Map_rect; the working data set
+// is written through the capture listener (map/map_pictures.h) that the shell
+// installs. Called by: the capture tool (Maze_map), tovi-cli's capture
+// command, tests and benches (Flood_fill).
 #pragma once
 #include <cstddef>  // image.h uses size_t
 #include <cstdint>

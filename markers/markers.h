@@ -1,5 +1,5 @@
 // Painting the marker sets into the map the main window shows, and telling
-// the control panel when the sets no longer match the route.
+// whoever listens (the shell) when the sets have changed.
 //
 // Markers are painted into the pixels of Shown_map, in colours the classifier
 // knows, because the route wave reads them back from there: the congestion

@@ -7,9 +7,13 @@
 // a whole, consistent piece of work is refused with a message and the work on
 // the screen stays exactly as it was.
 //
-// Owns: Data_folder, the load thread. Called by: the control panel's "保存"
-// and "読み込み" buttons, tovi-cli check, the fuzz target (the in-memory
-// checks) and tests.
+// Every write goes through the folder writer (storage/folder_writer.h); every
+// read, the program's and tovi-cli's alike, through Data_folder_check.
+//
+// Owns: Data_folder, the load thread and its listener. Called by: the control
+// panel's "保存" and "読み込み" buttons, the session's start, every tovi-cli
+// command that reads a folder, the fuzz targets (the in-memory checks) and
+// tests.
 #pragma once
 #include <cstddef>  // image.h uses size_t
 #include <cstdint>

@@ -14,7 +14,7 @@
 //                             program folder. The shell's threads. Atomics;
 //                             Exe_folder is set once at start.
 // Map:
-//   Wave_queue, Rec_kind, Cell_map, Grid_w, Grid_h, Grid_ready, Rec_count,
+//   Wave_queue, Rec_kind, Cell_map, Grid_ready, Rec_count,
 //   Route_markers_sum         map/grid.h: the road grid and its records, the
 //                             markers a route was built for. Flood and wave on
 //                             the panel thread, the load thread. Route_lock while

@@ -30,7 +30,7 @@ constexpr int32_t Record_limit = Grid_cells - 100;
 // The margins keep every processed pixel at least 10 from the top and left
 // and 20 from the right and bottom of both the screen and the grid, so its
 // neighbours always lie inside the picture and the grid. The last rule of the
-// margins (x + (y + 1) * Grid_w + 101 > N) can therefore never hold.
+// margins (x + (y + 1) * Grid_w_fixed + 101 > N) can therefore never hold.
 constexpr int32_t Margin_low = 10;
 constexpr int32_t Margin_high = 20;
 static_assert((Grid_w_fixed - Margin_high) + (Grid_h_fixed - Margin_high + 1) * Grid_w_fixed + 101 <= Grid_cells);

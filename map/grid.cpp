@@ -2,7 +2,7 @@
 // visit cells that the flood fill and the route wave share, and the record
 // counter both of them append at.
 //
-// Owns: Grid_w, Grid_h, Wave_queue, Rec_kind, Cell_map, Rec_count, Grid_ready.
+// Owns: Wave_queue, Rec_kind, Cell_map, Rec_count, Grid_ready.
 // Called by: the flood fill, the route wave and the data loader, each of which
 // calls Grid_allocate before touching the tables.
 #include "map/grid.h"
@@ -17,8 +17,6 @@
 #include "platform/paths.h"
 #include "platform/shell_flags.h"
 
-int32_t Grid_w = 0;
-int32_t Grid_h = 0;
 Wave_rec* Wave_queue[2] = {nullptr, nullptr};
 uint8_t* Rec_kind = nullptr;
 uint8_t* Cell_map = nullptr;
@@ -30,8 +28,6 @@ void Grid_allocate() {
     // The panel thread (flood, wave) and the load thread can both get here first.
     static std::mutex once;
     std::lock_guard lock(once);
-    Grid_w = Grid_w_fixed;
-    Grid_h = Grid_h_fixed;
     if (Grid_ready) return;
     // Zero-filled, so that the bytes no run ever writes are the same in every
     // saved data set.

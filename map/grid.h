@@ -29,8 +29,6 @@ inline constexpr int64_t Cell_map_bytes = int64_t(Grid_cells) * 12;    // 23,040
 inline constexpr uint8_t Visit_first = 2;
 inline constexpr uint8_t Visit_second = 4;
 
-extern int32_t Grid_w;  // 1600 once a flood, wave or load ran; 0 before
-extern int32_t Grid_h;
 extern Wave_rec* Wave_queue[2];
 extern uint8_t* Rec_kind;  // Rec_kind_bytes
 extern uint8_t* Cell_map;  // Cell_map_bytes; cell i's visit byte is Cell_map[i * 4 + 3]
@@ -61,8 +59,8 @@ struct Grid_tables {
 };
 Grid_tables Grid_tables_allocate();
 
-// Allocates the four tables if they do not exist yet (Grid_ready 0) and sets
-// Grid_w and Grid_h. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
+// Allocates the four tables if they do not exist yet (Grid_ready 0). The
+// grid is always Grid_w_fixed x Grid_h_fixed cells. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
 void Grid_allocate();
 
 // Base_data.Road_rec_total = Rec_count, under Markers_lock.

@@ -22,7 +22,7 @@
 extern std::mutex Route_lock;
 
 // Builds the index over nodes 0 to count - 1 of the grid tables (count is
-// kept within 0 and Grid_w x Grid_h). Takes Route_lock.
+// kept within 0 and Grid_cells). Takes Route_lock.
 void Route_index_build(int32_t count);
 // Forgets the index, for whoever replaces or refills the tables (the wave,
 // a load, a flood). Route_index_drop takes Route_lock; Route_index_forget is

@@ -166,7 +166,7 @@ int32_t Wave_init(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t place_
         Bucket_tail[1] = 1;
         Spare_count = 2;
     }
-    return Grid_w * Grid_h;
+    return Grid_cells;
 }
 
 Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32_t place_count, int32_t x1,

@@ -71,7 +71,7 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
 void Wave_in_place(bool on);
 
 // Prepares the spare tables and the buckets and creates the source nodes;
-// returns the capacity Grid_w x Grid_h. Part of Wave_run.
+// returns the capacity, Grid_cells. Part of Wave_run.
 int32_t Wave_init(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t place_count);
 
 // 1 when (x, y) lies outside the area whose pixels are expanded, else 0.

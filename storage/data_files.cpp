@@ -30,7 +30,7 @@ std::string Data_save_to(const std::string& folder, const Work_pictures& picture
         std::lock_guard lock(Markers_lock);
         base = Base_data;
     }
-    const size_t cells = Grid_ready ? size_t(Grid_w) * size_t(Grid_h) : 0;
+    const size_t cells = Grid_ready ? size_t(Grid_cells) : 0;
     const void* tables[4] = {Wave_queue[0], Wave_queue[1], Rec_kind, Cell_map};
     const size_t sizes[4] = {cells * sizeof(Wave_rec), cells * sizeof(Wave_rec), cells * 2, cells * 12};
     const char* names[4] = {Queue0_file, Queue1_file, Kind_file, Cells_file};

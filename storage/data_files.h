@@ -23,7 +23,7 @@ inline constexpr const char* Cells_file = "d4.dat";
 // Sets Road_rec_total to Rec_count and writes base.dat, d1.dat to d4.dat and
 // the pictures into the folder as one set, base.dat's tail carrying the
 // checksums of the others and the marker sets the route was built for. The
-// tables are as long as the current Grid_w x Grid_h says, so before any grid
+// tables are whole once the grid exists (Grid_ready), so before any grid
 // exists d1.dat to d4.dat are empty. Returns "" when the new set is in place;
 // otherwise what failed, as "file (step: the system's reason)" (the folder's
 // path instead of a file when the folder itself failed), and the folder holds

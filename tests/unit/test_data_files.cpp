@@ -85,10 +85,10 @@ TEST_F(Data_files_test, EachFileIsItsTableByteForByte) {
 }
 
 TEST_F(Data_files_test, WithoutAGridTheTablesAreEmptyFiles) {
-    const int32_t saved_w = Grid_w;
-    Grid_w = 0;
+    const int saved = Grid_ready;
+    Grid_ready = 0;
     const std::string failed = Data_save_to(dir.str());
-    Grid_w = saved_w;
+    Grid_ready = saved;
     ASSERT_EQ(failed, "");
     EXPECT_EQ(std::filesystem::file_size(dir.file("base.dat")), 5712u);
     for (const char* name : {"d1.dat", "d2.dat", "d3.dat", "d4.dat"})

@@ -2,6 +2,7 @@
 // batch command as UTF-8, so folders and pictures with any name open.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
+    // UTF-8 while the command prints; the console gets its own code page back.
+    const UINT before = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
-    return Cli_main(args);
+    const int code = Cli_main(args);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (before != 0) SetConsoleOutputCP(before);
+    return code;
 }

@@ -116,6 +116,10 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         PostMessageW(dlg, Wm_session_start, 0, 0);
         return TRUE;
     case Wm_session_start:
+        // A modal dialog shows itself only once its queue is empty: show the
+        // panel now, so that the offer of the last work stands beside it.
+        ShowWindow(dlg, SW_SHOW);
+        UpdateWindow(dlg);
         Session_start();
         return TRUE;
     case WM_CLOSE:

@@ -592,30 +592,30 @@ Evac_render Evac_map_render(const Image& map, const Base_record& sets, const std
 
 // ---- The page ----
 
-void Page_size(const Page_spec& spec, int32_t& w, int32_t& h) {
-    const double short_mm = spec.paper == Paper::A3 ? 297.0 : 210.0;
-    const double long_mm = spec.paper == Paper::A3 ? 420.0 : 297.0;
-    const int32_t s = int32_t(std::lround(short_mm / 25.4 * spec.dpi));
-    const int32_t l = int32_t(std::lround(long_mm / 25.4 * spec.dpi));
-    w = spec.landscape ? l : s;
-    h = spec.landscape ? s : l;
+void Page_size(const Page_setup& setup, int32_t& w, int32_t& h) {
+    const double short_mm = setup.paper == Paper::A3 ? 297.0 : 210.0;
+    const double long_mm = setup.paper == Paper::A3 ? 420.0 : 297.0;
+    const int32_t s = int32_t(std::lround(short_mm / 25.4 * setup.dpi));
+    const int32_t l = int32_t(std::lround(long_mm / 25.4 * setup.dpi));
+    w = setup.landscape ? l : s;
+    h = setup.landscape ? s : l;
 }
 
-Evac_page Evac_page_render(const Page_spec& spec, const Image& map, const Base_record& sets,
+Evac_page Evac_page_render(const Page_setup& setup, const Image& map, const Base_record& sets,
                            const std::vector<int32_t>& counts, const Evac_options& o, const Evac_texts& texts,
                            const Text_font& font, bool draw) {
     Evac_page pg;
     pg.error = Evac_options_check(o);
     if (pg.error.empty() && !font.ok()) pg.error = "no font to draw the texts with";
-    if (pg.error.empty() && (spec.dpi < Page_dpi_min || spec.dpi > Page_dpi_max))
+    if (pg.error.empty() && (setup.dpi < Page_dpi_min || setup.dpi > Page_dpi_max))
         pg.error = "the resolution must be " + std::to_string(Page_dpi_min) + " to " + std::to_string(Page_dpi_max) + " dpi";
     if (pg.error.empty() && map.empty()) pg.error = "the map picture is empty";
     if (!pg.error.empty()) return pg;
-    Page_size(spec, pg.w, pg.h);
+    Page_size(setup, pg.w, pg.h);
     pg.figures = Evac_figures_of(map, counts, o);
 
     // Sizes in millimetres, turned into pixels of this resolution.
-    const double mm = spec.dpi / 25.4;
+    const double mm = setup.dpi / 25.4;
     auto px = [&](double v) { return int32_t(std::lround(v * mm)); };
     const int32_t margin = px(10), gap = px(4);
     const double title_px = 8.0 * mm, info_px = 3.6 * mm;

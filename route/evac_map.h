@@ -102,7 +102,7 @@ enum class Paper { A4, A3 };
 inline constexpr int32_t Page_dpi_min = 72;
 inline constexpr int32_t Page_dpi_max = 600;
 
-struct Page_spec {
+struct Page_setup {
     Paper paper = Paper::A4;
     bool landscape = true;
     int32_t dpi = 150;
@@ -127,7 +127,7 @@ struct Evac_page {
 };
 
 // The page size in pixels for a paper, orientation and resolution.
-void Page_size(const Page_spec& spec, int32_t& w, int32_t& h);
+void Page_size(const Page_setup& setup, int32_t& w, int32_t& h);
 
 // Lays out and, when draw is true, draws the page: the map fitted to the page
 // (drawn larger, each page pixel is its nearest map pixel; drawn smaller, the
@@ -137,7 +137,7 @@ void Page_size(const Page_spec& spec, int32_t& w, int32_t& h);
 // their minutes and shares, the marker legend, the figures, a scale bar from
 // the map scale, a north arrow and the source line. The error names what
 // does not fit (a title too long for the page) or is wrong.
-Evac_page Evac_page_render(const Page_spec& spec, const Image& map, const Base_record& sets,
+Evac_page Evac_page_render(const Page_setup& setup, const Image& map, const Base_record& sets,
                            const std::vector<int32_t>& counts, const Evac_options& o, const Evac_texts& texts,
                            const Text_font& font, bool draw = true);
 

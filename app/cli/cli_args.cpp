@@ -9,14 +9,14 @@ bool Cli_args::has(const std::string& name) const {
     return false;
 }
 
-Cli_args Cli_parse(const std::vector<std::string>& args, const std::vector<Cli_option_spec>& specs) {
+Cli_args Cli_parse(const std::vector<std::string>& args, const std::vector<Cli_option>& known) {
     Cli_args r;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
-        const Cli_option_spec* spec = nullptr;
-        for (const Cli_option_spec& s : specs)
-            if (word == s.name) spec = &s;
-        if (!spec) {
+        const Cli_option* option = nullptr;
+        for (const Cli_option& s : known)
+            if (word == s.name) option = &s;
+        if (!option) {
             if (word.size() > 2 && word.rfind("--", 0) == 0) {
                 r.error = "unknown option " + word;
                 return r;
@@ -24,12 +24,12 @@ Cli_args Cli_parse(const std::vector<std::string>& args, const std::vector<Cli_o
             r.plain.push_back(word);
             continue;
         }
-        if (!spec->takes_value) {
+        if (!option->takes_value) {
             r.options.emplace_back(word, "");
             continue;
         }
         if (i + 1 >= args.size()) {
-            r.error = *spec->missing ? std::string(spec->missing) : word + " needs a value";
+            r.error = *option->missing ? std::string(option->missing) : word + " needs a value";
             return r;
         }
         r.options.emplace_back(word, args[++i]);

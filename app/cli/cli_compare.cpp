@@ -37,7 +37,7 @@ std::string Indented(const std::string& json) {
 }  // namespace
 
 int Compare_command(const std::vector<std::string>& args) {
-    const Cli_args parsed = Cli_parse(args, Map_option_specs);
+    const Cli_args parsed = Cli_parse(args, Map_options);
     if (!parsed.error.empty()) return Usage_error(parsed.error);
     Map_args a;
     a.texts.title = "避難地図の比較";

@@ -153,7 +153,7 @@ std::string Today_text() {
     return std::to_string(t->tm_year + 1900) + "年" + std::to_string(t->tm_mon + 1) + "月" + std::to_string(t->tm_mday) + "日";
 }
 
-const std::vector<Cli_option_spec> Map_option_specs = {
+const std::vector<Cli_option> Map_options = {
     {"--scale", true},  {"--metres-per-pixel", true}, {"--speed", true}, {"--band", true},
     {"--limit", true},  {"--title", true},            {"--source", true}, {"--date", true},
     {"--paper", true},  {"--dpi", true},              {"--figures", true}, {"--font", true},
@@ -239,7 +239,7 @@ int Write_outputs(const Image& picture, const std::string& out_path, const std::
 }
 
 int Render_command(const std::vector<std::string>& args) {
-    const Cli_args parsed = Cli_parse(args, Map_option_specs);
+    const Cli_args parsed = Cli_parse(args, Map_options);
     if (!parsed.error.empty()) return Usage_error(parsed.error);
     Map_args a;
     for (const auto& [name, value] : parsed.options) {
@@ -277,11 +277,11 @@ int Render_command(const std::vector<std::string>& args) {
         picture = std::move(r.picture);
         figures = r.figures;
     } else {
-        Page_spec spec;
-        spec.paper = a.paper == "A3" ? Paper::A3 : Paper::A4;
-        spec.landscape = a.orientation != 2;
-        spec.dpi = a.dpi ? a.dpi : Page_dpi_default;
-        Evac_page pg = Evac_page_render(spec, map, base, counts, a.options, a.texts, font);
+        Page_setup setup;
+        setup.paper = a.paper == "A3" ? Paper::A3 : Paper::A4;
+        setup.landscape = a.orientation != 2;
+        setup.dpi = a.dpi ? a.dpi : Page_dpi_default;
+        Evac_page pg = Evac_page_render(setup, map, base, counts, a.options, a.texts, font);
         if (!pg.error.empty()) return Usage_error(pg.error);
         picture = std::move(pg.picture);
         figures = pg.figures;

@@ -42,7 +42,7 @@ struct Map_args {
 };
 
 // The options render and compare take, for Cli_parse (app/cli/cli_args.h).
-extern const std::vector<Cli_option_spec> Map_option_specs;
+extern const std::vector<Cli_option> Map_options;
 
 // Takes one parsed option and its value into a. False with why set when the
 // value is wrong.

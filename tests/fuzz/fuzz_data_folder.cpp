@@ -22,31 +22,9 @@
 
 #include "map/map_pictures.h"
 #include "storage/data_folder.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
-
-uint32_t Take16(const uint8_t*& p, size_t& left) {
-    if (left < 2) {
-        left = 0;
-        return 0;
-    }
-    const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
-    p += 2;
-    left -= 2;
-    return v;
-}
-
-const uint8_t* Take(const uint8_t*& p, size_t& left, size_t& n) {
-    if (n > left) n = left;
-    const uint8_t* part = p;
-    p += n;
-    left -= n;
-    return part;
-}
-
-void Require(bool held) {
-    if (!held) std::abort();
-}
 
 }  // namespace
 

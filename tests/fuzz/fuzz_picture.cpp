@@ -18,12 +18,9 @@
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/picture_file.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
-
-void Require(bool held) {
-    if (!held) std::abort();
-}
 
 uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;

@@ -47,6 +47,7 @@
 #include "route/travel_time.h"
 #include "route/wave.h"
 #include "storage/data_folder.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -54,29 +55,6 @@ namespace {
 // smaller than this anyway.
 constexpr int64_t Map_pixels_max = 128 * 128;
 constexpr size_t Prefix_max = 4096;
-
-uint32_t Take16(const uint8_t*& p, size_t& left) {
-    if (left < 2) {
-        left = 0;
-        return 0;
-    }
-    const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
-    p += 2;
-    left -= 2;
-    return v;
-}
-
-const uint8_t* Take(const uint8_t*& p, size_t& left, size_t& n) {
-    if (n > left) n = left;
-    const uint8_t* part = p;
-    p += n;
-    left -= n;
-    return part;
-}
-
-void Require(bool held) {
-    if (!held) std::abort();
-}
 
 // A Japanese font when one is installed (TOVI_FUZZ_FONT or Debian's IPA
 // Gothic); without one the render must refuse cleanly.

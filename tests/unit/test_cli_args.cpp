@@ -6,7 +6,7 @@
 namespace {
 
 TEST(Cli_args_test, WordsSplitIntoPlainWordsAndOptionsInOrder) {
-    const std::vector<Cli_option_spec> specs = {{"--scale", true, "--scale needs 100 or 200"}, {"--clear", false}};
+    const std::vector<Cli_option> known = {{"--scale", true, "--scale needs 100 or 200"}, {"--clear", false}};
     struct Case {
         std::vector<std::string> args;
         std::vector<std::string> plain;
@@ -22,14 +22,14 @@ TEST(Cli_args_test, WordsSplitIntoPlainWordsAndOptionsInOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "" : c.args.back());
-        const Cli_args a = Cli_parse(c.args, specs);
+        const Cli_args a = Cli_parse(c.args, known);
         EXPECT_EQ(a.error, c.error);
         if (!c.error.empty()) continue;
         EXPECT_EQ(a.plain, c.plain);
         EXPECT_EQ(a.options, c.options);
     }
-    EXPECT_TRUE(Cli_parse({"--clear"}, specs).has("--clear"));
-    EXPECT_FALSE(Cli_parse({"x"}, specs).has("--clear"));
+    EXPECT_TRUE(Cli_parse({"--clear"}, known).has("--clear"));
+    EXPECT_FALSE(Cli_parse({"x"}, known).has("--clear"));
 }
 
 TEST(Cli_args_test, WholeNumbersAndNothingElse) {

@@ -497,8 +497,8 @@ TEST_F(Evac_test, PageLayoutOverPapersAndResolutions) {
             for (int32_t dpi : {72, 96, 150, 200, 300, 600}) {
                 SCOPED_TRACE(testing::Message() << (paper == Paper::A3 ? "A3" : "A4") << (landscape ? " landscape " : " portrait ")
                                                 << dpi << " dpi");
-                const Page_spec spec{paper, landscape, dpi};
-                const Evac_page pg = Evac_page_render(spec, map, sets, counts, o, texts, Japanese_font(), false);
+                const Page_setup setup{paper, landscape, dpi};
+                const Evac_page pg = Evac_page_render(setup, map, sets, counts, o, texts, Japanese_font(), false);
                 ASSERT_EQ(pg.error, "");
                 const double long_mm = paper == Paper::A3 ? 420 : 297, short_mm = paper == Paper::A3 ? 297 : 210;
                 EXPECT_EQ(pg.w, std::lround((landscape ? long_mm : short_mm) / 25.4 * dpi));
@@ -554,11 +554,11 @@ TEST_F(Evac_test, PageShowsTheMapAtItsScale) {
     texts.source = "地理院地図";
     const Evac_options o{};
     const Image drawn = Evac_map_draw(map, sets, counts, o);
-    const Page_spec specs[] = {{Paper::A4, true, 100}, {Paper::A4, false, 72}, {Paper::A3, true, 150}};
+    const Page_setup setups[] = {{Paper::A4, true, 100}, {Paper::A4, false, 72}, {Paper::A3, true, 150}};
     bool larger = false, smaller = false;
-    for (const Page_spec& spec : specs) {
-        SCOPED_TRACE(testing::Message() << spec.dpi << " dpi");
-        const Evac_page pg = Evac_page_render(spec, map, sets, counts, o, texts, Japanese_font());
+    for (const Page_setup& setup : setups) {
+        SCOPED_TRACE(testing::Message() << setup.dpi << " dpi");
+        const Evac_page pg = Evac_page_render(setup, map, sets, counts, o, texts, Japanese_font());
         ASSERT_EQ(pg.error, "");
         ASSERT_EQ(pg.picture.w, pg.w);
         ASSERT_EQ(pg.picture.h, pg.h);

@@ -3,7 +3,8 @@
 # (ctest), the same suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the tests that run tools, the route display and
 # the loader on their threads built with ThreadSanitizer, the kill sweep of the
-# commands that write a piece of work, the fuzz targets, and the end-to-end
+# commands that write a piece of work, the fuzz targets, the check that the
+# Windows release is the same bytes from two folders, and the end-to-end
 # tests of the real program under Wine on a virtual display.
 # Ends on one line 'N passed, N failed' counting them all.
 set -u
@@ -86,6 +87,15 @@ else
     fuzz_failed=1
 fi
 
+echo "== reproducible release: tovi.exe, tovi-cli.exe and the zip built in two folders are the same bytes"
+repro_passed=0
+repro_failed=0
+if bash "$ROOT/tools/repro_check.sh" 2>&1 | tee "$OUT/repro.log" | tail -40; [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    repro_passed=1
+else
+    repro_failed=1
+fi
+
 echo "== end-to-end tests under Wine"
 bash "$ROOT/tests/e2e/run.sh" "$ROOT/build/win" "$OUT/e2e" 2>&1 | tee "$OUT/e2e.log"
 e2e_line=$(grep '^e2e: ' "$OUT/e2e.log" | tail -1)
@@ -94,8 +104,8 @@ e2e_failed=$(sed -n 's/^e2e: \([0-9]*\) passed, \([0-9]*\) failed.*/\2/p' <<<"$e
 e2e_passed=${e2e_passed:-0}
 e2e_failed=${e2e_failed:-1}
 
-passed=$((native_total - native_failed + san_passed + layers_passed + sweep_passed + fuzz_passed + e2e_passed))
-failed=$((native_failed + san_failed + layers_failed + sweep_failed + fuzz_failed + e2e_failed))
+passed=$((native_total - native_failed + san_passed + layers_passed + sweep_passed + fuzz_passed + repro_passed + e2e_passed))
+failed=$((native_failed + san_failed + layers_failed + sweep_failed + fuzz_failed + repro_failed + e2e_failed))
 echo "screenshots: $OUT/e2e/shots"
 echo "time: $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"

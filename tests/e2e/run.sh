@@ -22,7 +22,8 @@ trap 'E2E_FAILED=$((E2E_FAILED + 1)); e2e_log "  FAIL $E2E_SCENARIO: aborted"; e
 e2e_display
 e2e_prefix
 if [ $# -eq 0 ]; then
-    set -- shell_scenarios capture_scenarios tools_scenarios route_scenarios storage_scenarios durable_scenarios
+    set -- shell_scenarios capture_scenarios tools_scenarios route_scenarios storage_scenarios durable_scenarios \
+        browser_scenarios probe_scenarios
 fi
 for s in "$@"; do "$s"; done
 trap - EXIT

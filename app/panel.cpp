@@ -41,6 +41,16 @@ constexpr Enable_row Enable_table[] = {
     {11, "EEEE--EEEE-", nullptr, Panel_ready},
 };
 
+// The capture tool's thread body. The tool ends with a map, or without one
+// when it was stopped.
+void Capture_tool() {
+    Map_capture(Tool_cancel_flag());
+    if (Panel_state & Panel_map_captured) {
+        Markers_redraw();
+        Panel_enable(22);
+    }
+}
+
 }  // namespace
 
 void Panel_init() {
@@ -120,12 +130,10 @@ int Panel_command(int id) {
     case Id_evac:
         if ((Panel_state & Panel_map_captured) == 0) {
             Aerial_mode = Plat().Key_down(Vk_shift) ? 1 : 0;
-            Map_capture();
-            // The tool ends with a map, or without one when it was stopped.
-            if (Panel_state & Panel_map_captured) {
-                Markers_redraw();
-                Panel_enable(22);
-            }
+            // The capture waits for its drag on the tool slot's thread, so
+            // the panel keeps answering; the button comes back when it ends.
+            Plat().Enable_control(Id_evac, false);
+            Tool_start(Capture_tool);
         } else if (Evac_full() == 0) {
             Markers_snapshot(0);
             Evac_tool_start();

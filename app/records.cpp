@@ -5,6 +5,7 @@
 #include "app/panel.h"
 #include "app/shell.h"
 #include "map/grid.h"
+#include "map/map_pictures.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
 #include "route/display.h"
@@ -17,6 +18,7 @@ void Records_reset() {
         std::lock_guard lock(Markers_lock);
         Base_data = Base_record{};
         Base_snapshot = Base_record{};
+        Capture_origin = {0, 0};
     }
     {
         std::lock_guard shown(Shown_lock);

@@ -22,6 +22,8 @@
 //   Map_image, Photo_image, Shown_map, Images_loaded
 //                             map/pictures.h: the map and aerial pictures, the
 //                             map shown. Capture, load, tools, display. Shown_lock.
+//   Capture_origin            map/map_pictures.h: where on the screen the map was
+//                             captured. Capture (tool thread), load. Markers_lock.
 //   Pixel_code_cache, Last_rgb, Pixel_weight, Evac_seen
 //                             map/pixel_check.h: the classifier's cache (atomic
 //                             words, any thread) and side results (per thread).

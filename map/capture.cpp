@@ -2,39 +2,53 @@
 // the line is feedback, and the map's extent is decided by the flood.
 #include "map/capture.h"
 
-#include "platform/paths.h"
-#include "platform/shell_flags.h"
 #include "map/flood.h"
+#include "map/pictures.h"
 #include "markers/base_data.h"
 #include "platform/platform.h"
+#include "platform/shell_flags.h"
 #include "resources/resource_ids.h"
 
-void Map_capture() {
+void Map_capture(const std::atomic<bool>* cancel) {
     Platform& p = Plat();
-    while (Stop_request != 1) {
-        p.Sleep_ms(100);
-        // Esc is the user's cancel: the stop every long loop honours.
-        if (p.Key_down(Vk_escape)) Stop_request = 1;
-        if (Stop_request == 1) break;
-        if (!p.Key_down(Vk_rbutton)) continue;
-        const Point press = p.Cursor_pos();
-        Point last = press;
-        // Follow the cursor while the button is held; drawing the old line
-        // again in exclusive-or mode erases it.
-        while (p.Key_down(Vk_rbutton)) {
-            const Point now = p.Cursor_pos();
-            if (now != last) {
-                p.Screen_xor_line(press, last, Rubber_band_colour);
-                p.Screen_xor_line(press, now, Rubber_band_colour);
-                last = now;
+    Image snapshot;
+    Point origin;
+    bool captured = false;
+    // What the user sees when pressing the button is what is captured: the
+    // snapshot is taken once, before any drag.
+    if (!p.Screen_snapshot(snapshot, origin) || snapshot.empty()) {
+        Error_box(Capture_failed_text);
+    } else if (!p.Capture_window_open(snapshot, origin)) {
+        Error_box(Capture_failed_text);
+    } else {
+        bool open = true;
+        while (Stop_request != 1 && !(cancel && cancel->load())) {
+            Point release;
+            if (p.Capture_drag(release, cancel) != Drag_done) break;
+            Capture_outcome outcome;
+            if (Maze_map_on(snapshot, origin, release, outcome) != 0) {
+                // Said once the box is gone, where the user looks next.
+                if (outcome.no_mark) p.Set_panel_caption(Start_hint_text);
+                continue;
             }
-            p.Sleep_ms(1);
+            // The map is the user's again before the work is written: the
+            // aerial question is answered on the live screen.
+            p.Capture_window_close();
+            open = false;
+            if (Capture_finish(outcome) == 0) {
+                captured = true;
+                break;
+            }
+            // The work could not be written (the message said why): the
+            // picture stays, for another try.
+            if (!p.Capture_window_open(snapshot, origin)) break;
+            open = true;
         }
-        p.Screen_xor_line(press, last, Rubber_band_colour);
-        if (Maze_map(last.x, last.y) == 0) break;
+        if (open) p.Capture_window_close();
     }
     p.Enable_control(Rid_evac, true);
     Stop_request = 0;
+    if (!captured) return;
     Rect32 r;
     {
         std::lock_guard lock(Markers_lock);

@@ -1,13 +1,15 @@
-// The capture tool: the user right-drags anywhere on the screen; a rubber-band
-// line follows the cursor; where the button is released the road-network
-// flood starts. A failed flood waits for the next drag; a completed one ends
-// the tool and fits the main window to the captured map.
+// The capture tool: the screen is taken once into a snapshot, shown in the
+// capture window over the whole screen; the user right-drags on it, a
+// rubber-band line follows the cursor, and where the button is released the
+// road-network flood starts on that very picture. A refused start waits for
+// the next drag on the same picture; Esc, a stop of the tool or Stop_request
+// end the tool without a map and without a message; a completed flood closes
+// the capture window, writes the work and fits the main window to the map.
 //
 // Called by: the control panel's first button while no map exists, on the
-// control panel's thread. Reads and clears Stop_request.
+// tool slot's thread (cancel is the tool's stop flag). Reads and clears
+// Stop_request.
 #pragma once
-#include <cstdint>
+#include <atomic>
 
-inline constexpr uint32_t Rubber_band_colour = 0x3232FA;  // (250, 50, 50)
-
-void Map_capture();
+void Map_capture(const std::atomic<bool>* cancel);

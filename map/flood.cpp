@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 #include "platform/paths.h"
@@ -243,6 +244,7 @@ namespace {
 
 struct Show_state {
     int64_t last_ms;
+    Point at;  // the screen position of the flooded picture's top-left pixel
 };
 
 // Presents the painted picture at most every 30 ms, so the user sees the
@@ -252,29 +254,53 @@ void Show_progress(void* context, const Image& painted, const Rect32& part) {
     const int64_t now = Plat().Now_ms();
     if (now - state->last_ms < 30) return;
     state->last_ms = now;
-    Plat().Screen_show(painted, part.left, part.top, part.right - part.left, part.bottom - part.top);
+    Plat().Capture_window_show(painted, state->at, part.left, part.top, part.right - part.left, part.bottom - part.top);
+}
+
+int32_t Clamp_start(int64_t wanted, int32_t side, int32_t window) {
+    if (side <= window) return 0;
+    return int32_t(std::clamp<int64_t>(wanted, 0, side - window));
+}
+
+int32_t Clamp32(int64_t v) {
+    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
 
-int32_t Maze_map(int32_t x, int32_t y) {
-    // The start pixel is checked on the screen itself, wherever it lies.
+Rect32 Flood_window(int32_t screen_w, int32_t screen_h, Point release) {
+    const int32_t w = std::min(screen_w, Grid_w_fixed), h = std::min(screen_h, Grid_h_fixed);
+    // Centred on the release where the screen allows, so that a map anywhere
+    // on a wide screen or on a second monitor fits in the grid.
+    const int32_t left = Clamp_start(int64_t(release.x) - Grid_w_fixed / 2, screen_w, Grid_w_fixed);
+    const int32_t top = Clamp_start(int64_t(release.y) - Grid_h_fixed / 2, screen_h, Grid_h_fixed);
+    return {left, top, left + w, top + h};
+}
+
+int32_t Maze_map_on(const Image& snapshot, Point origin, Point release, Capture_outcome& out) {
+    const Point at{Clamp32(int64_t(release.x) - origin.x), Clamp32(int64_t(release.y) - origin.y)};
+    const Rect32 window = Flood_window(snapshot.w, snapshot.h, at);
+    const int32_t x = Clamp32(int64_t(at.x) - window.left), y = Clamp32(int64_t(at.y) - window.top);
+    Image& captured = out.picture;
+    captured = Image(window.right - window.left, window.bottom - window.top);
+    for (int32_t row = 0; row < captured.h; ++row)
+        std::copy_n(&snapshot.px[size_t(row + window.top) * size_t(snapshot.w) + size_t(window.left)], size_t(captured.w),
+                    &captured.px[size_t(row) * size_t(captured.w)]);
+    out.origin = {origin.x + window.left, origin.y + window.top};
+
+    // The start pixel is checked in the picture the user dragged on.
     const Point start = Flood_start_cell(x, y);
-    if ((Plat().Screen_pixel(start.x, start.y) & 0xFFFFFF) != Colour_white) {
+    if ((captured.get(start.x, start.y) & 0xFFFFFF) != Colour_white) {
         Msg_confirm(Not_white_text);
         return 1;
     }
-
-    const Point screen = Plat().Screen_size();
-    Image captured;
-    if (!Plat().Screen_capture(std::min(screen.x, Grid_w_fixed), std::min(screen.y, Grid_h_fixed), captured) ||
-        captured.empty()) {
+    if (captured.empty()) {
         Error_box(Capture_failed_text);
         return 1;
     }
     Image painted = captured;
 
-    Show_state shown{Plat().Now_ms()};
+    Show_state shown{Plat().Now_ms(), out.origin};
     const Flood_progress progress{Show_progress, &shown};
     const Flood_result r = Flood_fill(painted, x, y, &progress);
     // The fill has rewritten the grid tables, whatever its outcome: an index
@@ -285,38 +311,64 @@ int32_t Maze_map(int32_t x, int32_t y) {
     Rect32 part{0, 0, 0, 0};
     if (box.right >= box.left && box.bottom >= box.top) {
         part = Painted_part(painted, box.left, box.top, box.right, box.bottom);
-        Plat().Screen_show(painted, part.left, part.top, part.right - part.left, part.bottom - part.top);
+        Plat().Capture_window_show(painted, out.origin, part.left, part.top, part.right - part.left,
+                                   part.bottom - part.top);
     }
-    // The paint was only a picture of the progress: put the screen back as the
-    // map showed it, so the user's map is left unmarked and a next drag finds
-    // its white roads again.
-    auto restore_screen = [&] {
+    // The paint was only a picture of the progress: show the map again as it
+    // was, so a next drag finds its white roads again.
+    auto restore = [&] {
         if (part.right > part.left && part.bottom > part.top)
-            Plat().Screen_show(captured, part.left, part.top, part.right - part.left, part.bottom - part.top);
+            Plat().Capture_window_show(captured, out.origin, part.left, part.top, part.right - part.left,
+                                       part.bottom - part.top);
     };
 
     switch (r.status) {
     case Flood_no_evac:
+        out.no_mark = true;
         Error_box(No_evac_text);
-        restore_screen();
+        restore();
         return 1;
-    case Flood_stopped:
-    case Flood_too_open: restore_screen(); return 1;
+    case Flood_too_open:
+        Error_box(Too_open_text);
+        restore();
+        return 1;
+    case Flood_stopped: restore(); return 1;
     case Flood_completed: break;
     }
     // A start at the very edge, or a road of one row or one column, gives no
     // picture to cut: refuse it rather than capture an empty map.
     if (box.right <= box.left || box.bottom <= box.top) {
         Error_box(Empty_map_text);
-        restore_screen();
+        restore();
         return 1;
     }
-    restore_screen();
+    restore();
+    out.box = box;
+    return 0;
+}
 
-    Rec_count_to_base();  // r.records, which the fill stored
-    if (Map_images_save(captured, box.left, box.top, box.right, box.bottom) != 0) return 1;
+int32_t Capture_finish(const Capture_outcome& c) {
+    Rec_count_to_base();  // the records, which the fill stored
+    {
+        std::lock_guard lock(Markers_lock);
+        Capture_origin = c.origin;
+    }
+    const Rect32& box = c.box;
+    if (Map_images_save(c.picture, box.left, box.top, box.right, box.bottom) != 0) return 1;
     Plat().Fit_main_window(box.right - box.left, box.bottom - box.top);
     if (Map_images_load(Exe_folder, true) != 0) return 1;
     if (Capture_news().map_captured) Capture_news().map_captured();
     return 0;
+}
+
+int32_t Maze_map(int32_t x, int32_t y) {
+    Image snapshot;
+    Point origin;
+    if (!Plat().Screen_snapshot(snapshot, origin) || snapshot.empty()) {
+        Error_box(Capture_failed_text);
+        return 1;
+    }
+    Capture_outcome c;
+    if (Maze_map_on(snapshot, origin, {x, y}, c) != 0) return 1;
+    return Capture_finish(c);
 }

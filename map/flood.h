@@ -42,20 +42,43 @@ struct Flood_progress {
 // The start cell of a release at (x, y): one pixel up and left, not below 0.
 Point Flood_start_cell(int32_t x, int32_t y);
 
-// The fill itself, over a picture of the screen region from (0, 0) to
-// (min(screen width, 1600), min(screen height, 1200)); the picture's size
-// stands for the screen's in the margin rules. Classifies and paints the
+// The fill itself, over a picture of the flood's window of the screen
+// (Flood_window), with the release in the picture's coordinates; the
+// picture's size stands for the screen's in the margin rules. Classifies and paints the
 // picture as the fill would the live screen: every reached road pixel is
 // painted in the first wave's colour and read back as such. Clears and fills
 // the grid tables, stores Rec_count; shows no message.
 Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y,
                         const Flood_progress* progress = nullptr);
 
-// The capture's flood on the live screen: checks the start pixel, captures the
-// screen region once, floods it while showing the growth, then writes the
-// pictures and the working data set, fits the main window and shows the map.
-// 0 = a map was captured; 1 = refused, failed or stopped (the messages, if any,
-// have been shown) and the capture tool waits for the next drag.
+// The part of a screen of screen_w x screen_h pixels that the flood runs in
+// for a release at (x, y) of that screen: the whole screen where it is no
+// larger than the grid; otherwise a grid-sized window centred on the release
+// as far as the screen allows. A screen of at most 1600 x 1200 pixels gives
+// (0, 0, w, h), the region every earlier capture used.
+Rect32 Flood_window(int32_t screen_w, int32_t screen_h, Point release);
+
+// What a completed flood leaves for the rest of the capture.
+struct Capture_outcome {
+    Image picture;  // the flood's window of the snapshot, unpainted
+    Point origin;   // the screen position of its top-left pixel
+    Rect32 box;     // the map: the bounding box of the records, in the picture
+    bool no_mark = false;  // refused: no orange or evacuation colour met in time
+};
+
+// The capture's flood on a snapshot of the screen whose top-left pixel stands
+// at origin: checks the start pixel, floods the window of the release while
+// showing the growth on the capture window, and puts the picture back as it
+// was. 0 = a map was found (out holds it); 1 = refused, failed or stopped
+// (the messages, if any, have been shown).
+int32_t Maze_map_on(const Image& snapshot, Point origin, Point release, Capture_outcome& out);
+
+// After a completed flood: writes the pictures and the working data set,
+// keeps the capture's origin, fits the main window and shows the map.
+// 0 = done; 1 = not (a message has been shown).
+int32_t Capture_finish(const Capture_outcome& c);
+
+// Both in one, on a fresh snapshot: what tovi-cli's capture and the tests run.
 int32_t Maze_map(int32_t x, int32_t y);
 
 // Texts of the flood, used exactly as they stand.
@@ -64,3 +87,9 @@ inline constexpr const char* No_evac_text = "設定ポイントが正しくな�
 inline constexpr const char* Empty_map_text =
     "道路が画面の端に近すぎて地図を取り込めません。画面の内側の白色道路で右クリックしてください。";
 inline constexpr const char* Capture_failed_text = "画面を読み取れません。";
+inline constexpr const char* Too_open_text =
+    "道路のまわりに建物や区画が見つからず、道路網として読み取れません。地図の白色道路の上で右ボタンを離してください。";
+// The help line after a start refused for want of an orange or evacuation
+// mark among the first records: what such a start needs.
+inline constexpr const char* Start_hint_text =
+    " 白色道路のすぐ横にオレンジ色の印（地図の作図機能で描いた印など）がある所で、右ボタンを離してください。";

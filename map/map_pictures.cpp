@@ -13,6 +13,8 @@
 #include "platform/platform.h"
 #include "platform/file_read.h"
 
+Point Capture_origin{0, 0};
+
 namespace {
 
 void Put16(uint8_t* p, uint32_t v) {
@@ -130,9 +132,19 @@ int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t righ
         return 1;
     }
     if (Aerial_mode != 0 && Plat().Ask_yes_no(Aerial_question_text) == 0) {
-        // The map on the screen now shows its aerial view: take the same rectangle again.
+        // The map on the screen now shows its aerial view: take the same
+        // rectangle again, wherever the monitors stand now.
         Image aerial;
-        if (Plat().Screen_capture(right, bottom, aerial)) pictures.photo = Bmp_bytes(aerial, left, top, right, bottom);
+        Point at;
+        Point origin;
+        {
+            std::lock_guard lock(Markers_lock);
+            origin = Capture_origin;
+        }
+        if (Plat().Screen_snapshot(aerial, at)) {
+            const int32_t dx = origin.x - at.x, dy = origin.y - at.y;
+            pictures.photo = Bmp_bytes(aerial, left + dx, top + dy, right + dx, bottom + dy);
+        }
         if (pictures.photo.empty())
             Error_box(std::string(Picture_write_failed_text) + "\n" + Path_join(Exe_folder, Photo_picture_file));
     }

@@ -13,8 +13,16 @@
 
 #include "map/grid.h"
 #include "map/image.h"
+#include "platform/platform.h"
 
 inline constexpr const char* Map_picture_file = "tst.bmp";
+
+// The screen position of the captured picture's top-left pixel: where the
+// flood's window stood (0, 0 for work of earlier versions, whose flood always
+// read the screen from its top-left corner). Map_rect is in the picture's
+// coordinates; the aerial picture is taken at this place. Set by the capture
+// and the loader, kept in base.dat by storage; guarded by Markers_lock.
+extern Point Capture_origin;
 inline constexpr const char* Photo_picture_file = "tst1.bmp";
 
 // The pictures of a piece of work as bitmap files: tst.bmp (empty before any

@@ -27,6 +27,10 @@ enum : int { Vk_lbutton = 1, Vk_rbutton = 2, Vk_shift = 0x10, Vk_escape = 0x1B, 
 enum Box_style : int { Box_ok = 0, Box_yes_no_cancel = 3, Box_yes_no = 4 };
 enum Box_answer : int { Answer_ok = 1, Answer_cancel = 2, Answer_yes = 6, Answer_no = 7 };
 enum Box_owner : int { Owner_none = 0, Owner_main = 1, Owner_panel = 2 };
+enum Drag_end : int { Drag_done = 0, Drag_cancelled = 1 };
+
+// The colour of the capture's rubber band, (250, 50, 50).
+inline constexpr uint32_t Rubber_band_colour = 0x3232FA;
 
 struct Platform {
     virtual ~Platform() = default;
@@ -70,16 +74,31 @@ struct Platform {
     // that the Space key reaches it.
     virtual void Main_window_to_front() = 0;
 
-    // The screen.
-    virtual Point Screen_size() = 0;
-    virtual uint32_t Screen_pixel(int32_t x, int32_t y) = 0;        // Unreadable_colour outside
-    virtual bool Screen_capture(int32_t w, int32_t h, Image& out) = 0;  // region (0, 0)-(w, h)
-    // Shows the part (x, y, w, h) of a picture of the screen at its own place.
-    virtual void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) = 0;
-    // Draws a line in exclusive-or mode in colour c; drawing it twice restores the screen.
-    virtual void Screen_xor_line(Point from, Point to, uint32_t c) = 0;
+    // The screen. A snapshot is a picture of the whole virtual screen (every
+    // monitor) with Tovi's own windows left out of it; origin is the screen
+    // position of its top-left pixel (negative where a monitor lies left of
+    // or above the primary one).
+    virtual bool Screen_snapshot(Image& out, Point& origin) = 0;
 
-    // Ends the process the regular way (exit handlers run, files are flushed).
+    // The capture window: a snapshot shown over the whole virtual screen,
+    // above every other program, with the panel and the main window above it.
+    // The capture's drag happens on it, so nothing of the drag reaches the
+    // programs beneath. Opened and closed by the thread that waits on it.
+    virtual bool Capture_window_open(const Image& snapshot, Point origin) = 0;
+    // Waits for a drag with the (logical) right button on the capture window,
+    // which draws the rubber band from the press to the cursor in
+    // Rubber_band_colour. Drag_done with the release point (screen
+    // coordinates); Drag_cancelled on Esc, or soon after *cancel or
+    // Stop_request is set.
+    virtual int Capture_drag(Point& release, const std::atomic<bool>* cancel) = 0;
+    // Shows the part (x, y, w, h) of a picture whose top-left pixel stands at
+    // the screen point at, on the capture window (the flood's progress).
+    virtual void Capture_window_show(const Image& img, Point at, int32_t x, int32_t y, int32_t w, int32_t h) = 0;
+    virtual void Capture_window_close() = 0;
+
+    // Ends the process the regular way: files are flushed and, in the
+    // program, the windows are destroyed and the process ends on its main
+    // thread (a call from another thread waits there for that end).
     [[noreturn]] virtual void Exit_process(int code) = 0;
 };
 

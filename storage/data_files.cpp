@@ -49,6 +49,11 @@ std::string Data_save_to(const std::string& folder, const Work_pictures& picture
     tail.sums[Sum_map] = pictures.map.empty() ? 0 : Checksum(pictures.map.data(), pictures.map.size());
     tail.sums[Sum_photo] = pictures.photo.empty() ? 0 : Checksum(pictures.photo.data(), pictures.photo.size());
     tail.route_markers = Route_markers_sum.load();
+    {
+        std::lock_guard lock(Markers_lock);
+        tail.origin_x = Capture_origin.x;
+        tail.origin_y = Capture_origin.y;
+    }
     Tail_write(base, tail);
     tail.base_sum = Base_sum(base);
     Tail_write(base, tail);

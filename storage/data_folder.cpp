@@ -253,6 +253,8 @@ void Folder_content_install(Folder_content& c) {
     {
         std::lock_guard lock(Markers_lock);
         Base_data = c.base;
+        const Base_tail tail = Tail_read(c.base);
+        Capture_origin = tail.marked() ? Point{tail.origin_x, tail.origin_y} : Point{0, 0};
     }
     // What the route was built for, as the folder says; a route that does not
     // match its markers is kept but counts as out of date.

@@ -18,7 +18,9 @@
 #include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
+#include "map/map_pictures.h"
 #include "markers/base_data.h"
+#include "storage/base_tail.h"
 #include "storage/data_files.h"
 
 namespace {
@@ -97,6 +99,8 @@ int Mark_command(const std::vector<std::string>& args) {
     {
         std::lock_guard lock(Markers_lock);
         Base_data = b;
+        const Base_tail tail = Tail_read(b);
+        Capture_origin = tail.marked() ? Point{tail.origin_x, tail.origin_y} : Point{0, 0};
     }
     const std::string failed = Data_save_to(dir);
     if (!failed.empty()) {

@@ -42,25 +42,12 @@ void Cli_platform::Beep() {}
 void Cli_platform::Fit_main_window(int w, int h) { fitted = {w, h}; }
 void Cli_platform::Main_window_refresh() {}
 
-Point Cli_platform::Screen_size() { return {screen.w, screen.h}; }
-uint32_t Cli_platform::Screen_pixel(int32_t x, int32_t y) { return screen.get(x, y); }
-
-bool Cli_platform::Screen_capture(int32_t w, int32_t h, Image& out) {
-    w = std::min(w, screen.w);
-    h = std::min(h, screen.h);
-    if (w <= 0 || h <= 0) return false;
-    if (w == screen.w && h == screen.h) {
-        out = screen;
-        return true;
-    }
-    out = Image(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        std::copy_n(&screen.px[size_t(y) * size_t(screen.w)], size_t(w), &out.px[size_t(y) * size_t(w)]);
+bool Cli_platform::Screen_snapshot(Image& out, Point& origin) {
+    if (screen.empty()) return false;
+    out = screen;
+    origin = {0, 0};
     return true;
 }
-
-void Cli_platform::Screen_show(const Image&, int32_t, int32_t, int32_t, int32_t) {}
-void Cli_platform::Screen_xor_line(Point, Point, uint32_t) {}
 
 void Cli_platform::Exit_process(int code) {
     std::fflush(stdout);

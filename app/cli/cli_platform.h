@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 
 struct Cli_platform : Platform {
-    Image screen;
+    Image screen;  // its top-left pixel at screen (0, 0)
     Image aerial;  // empty when no aerial picture was given
     Point fitted{0, 0};
 
@@ -32,10 +32,10 @@ struct Cli_platform : Platform {
     void Fit_main_window(int client_w, int client_h) override;
     void Main_window_refresh() override;
     void Main_window_to_front() override {}
-    Point Screen_size() override;
-    uint32_t Screen_pixel(int32_t x, int32_t y) override;
-    bool Screen_capture(int32_t w, int32_t h, Image& out) override;
-    void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override;
-    void Screen_xor_line(Point from, Point to, uint32_t c) override;
+    bool Screen_snapshot(Image& out, Point& origin) override;
+    bool Capture_window_open(const Image&, Point) override { return true; }
+    int Capture_drag(Point&, const std::atomic<bool>*) override { return Drag_cancelled; }
+    void Capture_window_show(const Image&, Point, int32_t, int32_t, int32_t, int32_t) override {}
+    void Capture_window_close() override {}
     [[noreturn]] void Exit_process(int code) override;
 };

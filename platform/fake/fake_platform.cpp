@@ -1,6 +1,7 @@
 #include "platform/fake/fake_platform.h"
 
 #include "app/shell.h"
+#include "platform/shell_flags.h"
 
 #include <algorithm>
 #include <chrono>
@@ -176,35 +177,59 @@ void Fake_platform::Main_window_to_front() {
     ++fronts;
 }
 
-Point Fake_platform::Screen_size() {
+bool Fake_platform::Screen_snapshot(Image& out, Point& origin) {
     std::lock_guard lock(m);
-    return {screen.w, screen.h};
-}
-
-uint32_t Fake_platform::Screen_pixel(int32_t x, int32_t y) {
-    std::lock_guard lock(m);
-    return screen.get(x, y);
-}
-
-bool Fake_platform::Screen_capture(int32_t w, int32_t h, Image& out) {
-    std::lock_guard lock(m);
-    w = std::min(w, screen.w);
-    h = std::min(h, screen.h);
-    if (w <= 0 || h <= 0) return false;
-    out = Image(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        std::copy_n(&screen.px[size_t(y) * size_t(screen.w)], size_t(w), &out.px[size_t(y) * size_t(w)]);
+    ++snapshots;
+    if (snapshot_fails || screen.empty()) return false;
+    out = screen;
+    origin = screen_origin;
     return true;
 }
 
-void Fake_platform::Screen_show(const Image&, int32_t, int32_t, int32_t, int32_t) {
+bool Fake_platform::Capture_window_open(const Image&, Point) {
     std::lock_guard lock(m);
-    ++screen_shows;
+    if (capture_window_fails) return false;
+    capture_window = true;
+    ++capture_opens;
+    return true;
 }
 
-void Fake_platform::Screen_xor_line(Point, Point, uint32_t) {
+// Plays the script: a press of the right button, its moves and its release;
+// Esc cancels. Virtual time moves 10 ms a look.
+int Fake_platform::Capture_drag(Point& release, const std::atomic<bool>* cancel) {
+    bool pressed = false;
+    Point last{};
+    for (;;) {
+        if (Stop_request == 1 || (cancel && cancel->load())) return Drag_cancelled;
+        {
+            std::lock_guard lock(m);
+            const Input_state* s = State_now();
+            if (s && (s->keys & Fake_escape)) return Drag_cancelled;
+            const bool down = s && (s->keys & Fake_right);
+            if (down && !pressed) {
+                pressed = true;
+                last = s->cursor;
+            } else if (down && s->cursor != last) {
+                last = s->cursor;
+                ++band_moves;
+            } else if (!down && pressed) {
+                release = s ? s->cursor : last;
+                return Drag_done;
+            }
+        }
+        Sleep_ms(10);
+    }
+}
+
+void Fake_platform::Capture_window_show(const Image&, Point at, int32_t, int32_t, int32_t, int32_t) {
     std::lock_guard lock(m);
-    ++xor_lines;
+    ++capture_shows;
+    shown_at = at;
+}
+
+void Fake_platform::Capture_window_close() {
+    std::lock_guard lock(m);
+    capture_window = false;
 }
 
 void Fake_platform::Exit_process(int code) { throw Fake_exit{code}; }

@@ -42,6 +42,9 @@ struct Fake_platform : Platform {
     Point client_size{1600, 1200};           // the client area, for On_map
     std::vector<std::pair<Point, Point>> covers;  // screen rectangles [a, b) over the map
     Image screen{1920, 1200};
+    Point screen_origin{0, 0};               // screen position of screen's top-left pixel
+    bool snapshot_fails = false;
+    bool capture_window_fails = false;
     std::deque<int> box_answers;             // answers to boxes, in order; then the default
     bool hold_boxes = false;                 // boxes wait until cancelled
     std::deque<int> ask_answers;             // answers of Ask_yes_no; then 0
@@ -59,8 +62,12 @@ struct Fake_platform : Platform {
     Point fitted{0, 0};
     int refreshes = 0;
     int fronts = 0;
-    int screen_shows = 0;
-    int xor_lines = 0;
+    int snapshots = 0;
+    int capture_opens = 0;
+    bool capture_window = false;             // the capture window is open
+    int capture_shows = 0;                   // pictures shown on the capture window
+    Point shown_at{0, 0};                    // where the last one stood
+    int band_moves = 0;                      // cursor moves the rubber band followed
 
     // Script helpers.
     void Input_at(int64_t at, Point cursor, unsigned keys);
@@ -93,11 +100,11 @@ struct Fake_platform : Platform {
     void Fit_main_window(int client_w, int client_h) override;
     void Main_window_refresh() override;
     void Main_window_to_front() override;
-    Point Screen_size() override;
-    uint32_t Screen_pixel(int32_t x, int32_t y) override;
-    bool Screen_capture(int32_t w, int32_t h, Image& out) override;
-    void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override;
-    void Screen_xor_line(Point from, Point to, uint32_t c) override;
+    bool Screen_snapshot(Image& out, Point& origin) override;
+    bool Capture_window_open(const Image& snapshot, Point origin) override;
+    int Capture_drag(Point& release, const std::atomic<bool>* cancel) override;
+    void Capture_window_show(const Image& img, Point at, int32_t x, int32_t y, int32_t w, int32_t h) override;
+    void Capture_window_close() override;
     [[noreturn]] void Exit_process(int code) override;
 
 private:

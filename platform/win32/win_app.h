@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "map/image.h"
+#include "platform/platform.h"
 
 extern HINSTANCE App_instance;
 extern std::atomic<HWND> Main_wnd;   // stored by the window procedure on every message
@@ -26,6 +27,25 @@ void Run_window_call(LPARAM call);
 // Draws the part (x, y, w, h) of a picture in the core's colours at (dx, dy)
 // of a device context; positions outside the picture draw as white.
 void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, int h);
+
+// The screen and the capture window (win_capture.cpp).
+bool Win32_screen_snapshot(Image& out, Point& origin);
+bool Win32_capture_window_open(const Image& snapshot, Point origin);
+int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel);
+void Win32_capture_window_show(const Image& img, Point at, int32_t x, int32_t y, int32_t w, int32_t h);
+void Win32_capture_window_close();
+// Keeps a window out of every screen picture where Windows can (slot 0 the
+// main window, 1 the panel); the others are hidden for a snapshot. Called on
+// the window's own thread once it exists.
+void Exclude_from_capture(HWND wnd, int slot);
+
+// Ends the process on its main thread once its windows are destroyed; from
+// another thread it asks the main thread and waits there for the end.
+[[noreturn]] void Win32_exit(int code);
+// Posted to the main window: destroy the windows and end with wParam.
+constexpr UINT Wm_exit = WM_APP + 3;
+// Sent to the panel by the main thread at the end: the panel destroys itself.
+constexpr UINT Wm_end_panel = WM_APP + 4;
 
 // Installs the Win32 implementation of the platform seam.
 void Win32_platform_install();

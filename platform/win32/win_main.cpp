@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <rpc.h>
-#include <timeapi.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "markers/base_data.h"
 #include "platform/platform.h"
 #include "platform/win32/win_app.h"
+#include "platform/win32/win_place.h"
 #include "platform/win32/win_text.h"
 
 HINSTANCE App_instance = nullptr;
@@ -27,20 +28,13 @@ namespace {
 
 std::wstring Main_class_name;
 
-void Force_foreground_impl(HWND wnd) {
-    DWORD fore = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
-    DWORD mine = GetWindowThreadProcessId(wnd, nullptr);
-    AttachThreadInput(mine, fore, TRUE);
-    DWORD timeout = 0;
-    SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
-    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
-    SetForegroundWindow(wnd);
-    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(uintptr_t(timeout)), 0);
-    AttachThreadInput(mine, fore, FALSE);
-}
+// Within Windows' foreground rules: Tovi asks for the foreground only right
+// after the user worked with one of its windows, which Windows grants.
+void Force_foreground_impl(HWND wnd) { SetForegroundWindow(wnd); }
 
 // The main window's paint: the shown map, which holds the map picture and
-// every marker, copied to the client area once a map exists.
+// every marker, copied 1:1 to the client area once a map exists, from the
+// scroll offset on; only the part to repaint is drawn.
 void Map_paint(HWND wnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
@@ -51,7 +45,12 @@ void Map_paint(HWND wnd) {
     }
     {
         std::lock_guard lock(Shown_lock);
-        if (total != 0) Draw_image(dc, 0, 0, Shown_map, 0, 0, Shown_map.w, Shown_map.h);
+        if (total != 0) {
+            const POINT at = Main_scroll_offset();
+            const RECT& r = ps.rcPaint;
+            Draw_image(dc, r.left, r.top, Shown_map, at.x + r.left, at.y + r.top, r.right - r.left,
+                       r.bottom - r.top);
+        }
     }
     EndPaint(wnd, &ps);
 }
@@ -110,7 +109,8 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         Help_line(GetDlgCtrlID(reinterpret_cast<HWND>(wparam)));
         return FALSE;
     case WM_INITDIALOG:
-        SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
+        Exclude_from_capture(dlg, 1);
+        Panel_place_at_start(dlg);
         Panel_init();
         // Once the panel shows: the offer of the last work, if any.
         PostMessageW(dlg, Wm_session_start, 0, 0);
@@ -122,14 +122,24 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         UpdateWindow(dlg);
         Session_start();
         return TRUE;
+    case WM_DPICHANGED:
+        // The dialog manager rescales the dialog where the system does.
+        Panel_on_dpi_changed(dlg, wparam, lparam);
+        return FALSE;
     case WM_CLOSE:
         Quit_request(Owner_panel);
+        return TRUE;
+    case Wm_end_panel:
+        DestroyWindow(dlg);
         return TRUE;
     case Wm_window_call:
         Run_window_call(lparam);
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wparam) != BN_CLICKED) return FALSE;
+        // Esc on the panel is the dialog's cancel, which shares its number
+        // with "終了": Esc ends a capture, never the program.
+        if (LOWORD(wparam) == IDCANCEL && (GetKeyState(VK_ESCAPE) & 0x8000)) return TRUE;
         if (LOWORD(wparam) == Id_about) {
             About_box();
             return FALSE;
@@ -158,6 +168,7 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
     Main_wnd = wnd;
     switch (msg) {
     case WM_CREATE:
+        Exclude_from_capture(wnd, 0);
         Shell_start();
         Exe_folder = Module_folder();
         if (!Prepare_working_folder(Exe_folder)) {
@@ -169,6 +180,16 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_PAINT:
         Map_paint(wnd);
         return 0;
+    case WM_SIZE:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
+    case WM_DPICHANGED: {
+        LRESULT result = 0;
+        if (Main_place_message(wnd, msg, wparam, lparam, result)) return result;
+        break;
+    }
     case WM_KEYDOWN:
         if (wparam == VK_SPACE) Space_request = 1;
         break;
@@ -178,8 +199,11 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_CLOSE:
         Quit_request(Owner_main);
         return 0;
+    case Wm_exit:
+        Win32_exit(int(wparam));
     case WM_DESTROY:
-        Exit_now(1);
+        PostQuitMessage(1);
+        return 0;
     default:
         break;
     }
@@ -223,11 +247,30 @@ bool Create_main_window() {
 
 void Force_foreground(HWND wnd) { Force_foreground_impl(wnd); }
 
+DWORD Main_thread_id = 0;
+
+void Win32_exit(int code) {
+    std::fflush(nullptr);
+    HWND main = Main_wnd.load();
+    if (GetCurrentThreadId() != Main_thread_id && main) {
+        // The panel's own thread destroys the panel; the main thread does
+        // the rest. This thread waits for the end.
+        HWND panel = Panel_wnd.load();
+        if (panel && GetWindowThreadProcessId(panel, nullptr) == GetCurrentThreadId()) DestroyWindow(panel);
+        PostMessageW(main, Wm_exit, WPARAM(code), 0);
+        for (;;) Sleep(INFINITE);
+    }
+    HWND panel = Panel_wnd.load();
+    if (panel && IsWindow(panel))
+        SendMessageTimeoutW(panel, Wm_end_panel, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (main && IsWindow(main)) DestroyWindow(main);
+    std::fflush(nullptr);
+    ExitProcess(UINT(code));
+}
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     App_instance = instance;
-    // Polling tools pause a millisecond between polls; with the default
-    // timer a pause lasts up to 16 ms and a short click could slip between.
-    timeBeginPeriod(1);
+    Main_thread_id = GetCurrentThreadId();
     Win32_platform_install();
     if (!Register_main_class()) return 0;
     if (!Create_main_window()) {
@@ -239,5 +282,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return int(msg.wParam);
+    // The main window is gone: end here, on the main thread.
+    Win32_exit(int(msg.wParam));
 }

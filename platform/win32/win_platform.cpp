@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "resources/resource_ids.h"
 #include "platform/win32/win_app.h"
+#include "platform/win32/win_place.h"
 #include "platform/win32/win_text.h"
 
 namespace {
@@ -94,21 +95,6 @@ void On_window_thread(HWND wnd, std::function<void()> f) {
     if (!PostMessageW(wnd, Wm_window_call, 0, LPARAM(call))) delete call;
 }
 
-// The outer size of a window whose client area is rc, for the window's own
-// DPI where this Windows knows per-monitor DPI (10, version 1607 on), else
-// for the system's. Looked up at run time so the program starts on older
-// Windows too.
-void Adjust_window_rect(RECT& rc, DWORD style, DWORD ex_style, HWND wnd) {
-    using Adjust_for_dpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    using Dpi_for_window = UINT(WINAPI*)(HWND);
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    auto adjust = reinterpret_cast<Adjust_for_dpi>(
-        reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
-    auto dpi = reinterpret_cast<Dpi_for_window>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
-    if (adjust && dpi) adjust(&rc, style, FALSE, ex_style, dpi(wnd));
-    else AdjustWindowRectEx(&rc, style, FALSE, ex_style);
-}
-
 // The bitmap header of w x h pixels of 32 bits, top row first.
 BITMAPINFO Rows_info(int w, int h) {
     BITMAPINFO bi{};
@@ -133,9 +119,11 @@ struct Win32_platform final : Platform {
         return {p.x, p.y};
     }
 
+    // The map pixel under a screen point: the client point plus the scroll offset.
     Point Screen_to_client(Point s) override {
         POINT p{s.x, s.y};
         ScreenToClient(Main_wnd.load(), &p);
+        p = Main_client_to_map(p);
         return {p.x, p.y};
     }
 
@@ -146,7 +134,7 @@ struct Win32_platform final : Platform {
         RECT rc{};
         GetClientRect(main, &rc);
         ScreenToClient(main, &p);
-        return p.x >= 0 && p.y >= 0 && p.x < rc.right && p.y < rc.bottom;
+        return p.x >= 0 && p.y >= 0 && p.x < rc.right && p.y < rc.bottom && Main_map_has(Main_client_to_map(p));
     }
 
     void Sleep_ms(int ms) override { Sleep(DWORD(ms)); }
@@ -235,21 +223,11 @@ struct Win32_platform final : Platform {
 
     void Fit_main_window(int client_w, int client_h) override {
         HWND main = Main_wnd.load();
-        DWORD style = DWORD(GetWindowLongPtrW(main, GWL_STYLE));
-        DWORD ex_style = DWORD(GetWindowLongPtrW(main, GWL_EXSTYLE));
-        RECT rc{0, 0, client_w, client_h};
-        Adjust_window_rect(rc, style, ex_style, main);
         Force_foreground(main);
         SetForegroundWindow(main);
-        SetWindowPos(main, nullptr, 0, 100, rc.right - rc.left, rc.bottom - rc.top, SWP_SHOWWINDOW | SWP_NOZORDER);
-        // A menu-less caption can wrap or a theme can differ from what the
-        // adjustment assumed: correct by what the client area really became.
-        RECT got{};
-        GetClientRect(main, &got);
-        if (got.right != client_w || got.bottom != client_h) {
-            SetWindowPos(main, nullptr, 0, 100, rc.right - rc.left + client_w - got.right,
-                         rc.bottom - rc.top + client_h - got.bottom, SWP_SHOWWINDOW | SWP_NOZORDER);
-        }
+        // Below the panel, inside the work area, scrolling where the map does
+        // not fit; the client area as really drawn is checked there.
+        Main_fit_to_map(main, client_w, client_h);
         Force_foreground(main);
         SetForegroundWindow(main);
         SetFocus(main);
@@ -264,68 +242,19 @@ struct Win32_platform final : Platform {
         SetForegroundWindow(main);
     }
 
-    Point Screen_size() override { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
-
-    uint32_t Screen_pixel(int32_t x, int32_t y) override {
-        HDC dc = GetDC(nullptr);
-        COLORREF c = GetPixel(dc, x, y);
-        ReleaseDC(nullptr, dc);
-        return c == CLR_INVALID ? Unreadable_colour : uint32_t(c);
+    bool Screen_snapshot(Image& out, Point& origin) override { return Win32_screen_snapshot(out, origin); }
+    bool Capture_window_open(const Image& snapshot, Point origin) override {
+        return Win32_capture_window_open(snapshot, origin);
     }
-
-    bool Screen_capture(int32_t w, int32_t h, Image& out) override {
-        // A rectangle past the screen's edge reads back black on some systems
-        // while reporting success: keep it on the screen.
-        Point size = Screen_size();
-        if (w > size.x) w = size.x;
-        if (h > size.y) h = size.y;
-        if (w <= 0 || h <= 0) return false;
-        HDC screen = GetDC(nullptr);
-        HDC mem = CreateCompatibleDC(screen);
-        BITMAPINFO bi = Rows_info(w, h);
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bool ok = false;
-        if (bmp && bits) {
-            HGDIOBJ old = SelectObject(mem, bmp);
-            ok = BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY | CAPTUREBLT) != 0;
-            SelectObject(mem, old);
-            if (ok) {
-                out = Image(w, h);
-                const uint32_t* src = static_cast<const uint32_t*>(bits);
-                for (size_t i = 0; i < out.px.size(); ++i) out.px[i] = Swap_red_blue(src[i]);
-            }
-            DeleteObject(bmp);
-        }
-        DeleteDC(mem);
-        ReleaseDC(nullptr, screen);
-        return ok;
+    int Capture_drag(Point& release, const std::atomic<bool>* cancel) override {
+        return Win32_capture_drag(release, cancel);
     }
-
-    void Screen_show(const Image& img, int32_t x, int32_t y, int32_t w, int32_t h) override {
-        HDC screen = GetDC(nullptr);
-        Draw_image(screen, x, y, img, x, y, w, h);
-        ReleaseDC(nullptr, screen);
+    void Capture_window_show(const Image& img, Point at, int32_t x, int32_t y, int32_t w, int32_t h) override {
+        Win32_capture_window_show(img, at, x, y, w, h);
     }
+    void Capture_window_close() override { Win32_capture_window_close(); }
 
-    void Screen_xor_line(Point from, Point to, uint32_t c) override {
-        HDC screen = GetDC(nullptr);
-        HPEN pen = CreatePen(PS_SOLID, 1, COLORREF(c));
-        HGDIOBJ old = SelectObject(screen, pen);
-        int old_rop = SetROP2(screen, R2_XORPEN);
-        MoveToEx(screen, from.x, from.y, nullptr);
-        LineTo(screen, to.x, to.y);
-        SetROP2(screen, old_rop);
-        SelectObject(screen, old);
-        DeleteObject(pen);
-        ReleaseDC(nullptr, screen);
-    }
-
-    void Exit_process(int code) override {
-        // Open files are flushed; the other threads simply end with the process.
-        std::fflush(nullptr);
-        ExitProcess(UINT(code));
-    }
+    void Exit_process(int code) override { Win32_exit(code); }
 };
 
 Win32_platform The_platform;

@@ -31,7 +31,16 @@ wait_fitted() {
     return 1
 }
 
-map_rect() { od -An -t d4 -j 88 -N 16 "$OUT/app/base.dat" | xargs; }
+# Where on the screen the captured picture's top-left pixel stood (base.dat's
+# tail), and the map's rectangle on the screen: Map_rect is in the picture's
+# coordinates.
+map_origin() { od -An -t d4 -j 1784 -N 8 "$OUT/app/base.dat" | xargs; }
+map_rect() {
+    local o
+    o=$(map_origin)
+    set -- $o $(od -An -t d4 -j 88 -N 16 "$OUT/app/base.dat" | xargs)
+    echo "$(($3 + $1)) $(($4 + $2)) $(($5 + $1)) $(($6 + $2))"
+}
 
 # Captures the prepared map in a freshly started Tovi.
 capture_map() {

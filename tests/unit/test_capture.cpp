@@ -45,9 +45,11 @@ TEST_F(Capture_test, DragFollowsTheCursorAndFloodsFromTheReleasePoint) {
     fake.Input_at(300, {70, 57}, Fake_right);
     fake.Input_at(400, {61, 61}, Fake_right);
     fake.Input_at(500, {61, 61}, 0);  // released: start cell (60, 60), on a street
-    Map_capture();
-    // Two moves draw two pairs (erase, draw); the release erases once more.
-    EXPECT_EQ(fake.xor_lines, 5);
+    Map_capture(nullptr);
+    // The band followed both moves, on the capture window, which is closed again.
+    EXPECT_EQ(fake.band_moves, 2);
+    EXPECT_FALSE(fake.capture_window);
+    EXPECT_EQ(fake.snapshots, 1);
     EXPECT_TRUE(Panel_state & Panel_map_captured);
     const Rect32 r = Base_data.Map_rect;
     EXPECT_GT(r.right, r.left);
@@ -64,13 +66,14 @@ TEST_F(Capture_test, RefusedStartWaitsForTheNextDrag) {
     fake.Input_at(300, {31, 31}, 0);
     fake.Input_at(1000, {61, 61}, Fake_right);
     fake.Input_at(1100, {61, 61}, 0);
-    Map_capture();
+    Map_capture(nullptr);
     ASSERT_GE(fake.boxes.size(), 1u);
     EXPECT_EQ(fake.boxes[0].text, "[0] ERR 道路ではありません（白色でない）。いいえで終了");
     EXPECT_TRUE(Panel_state & Panel_map_captured);
-    // A click without movement draws only the release's zero-length line,
-    // which leaves the screen as it was.
-    EXPECT_EQ(fake.xor_lines, 2);
+    // Both drags on the one picture taken when the tool started.
+    EXPECT_EQ(fake.band_moves, 0);
+    EXPECT_EQ(fake.snapshots, 1);
+    EXPECT_EQ(fake.capture_opens, 1);
 }
 
 TEST_F(Capture_test, NoAnswerToTheQuestionEndsTheProcess) {
@@ -78,12 +81,12 @@ TEST_F(Capture_test, NoAnswerToTheQuestionEndsTheProcess) {
     fake.box_answers = {Answer_no};
     fake.Input_at(200, {31, 31}, Fake_right);
     fake.Input_at(300, {31, 31}, 0);
-    EXPECT_THROW(Map_capture(), Fake_exit);
+    EXPECT_THROW(Map_capture(nullptr), Fake_exit);
 }
 
 TEST_F(Capture_test, EscEndsTheToolWithoutAMapAndWithoutAMessage) {
     fake.Input_at(300, {5, 5}, Fake_escape);
-    Map_capture();
+    Map_capture(nullptr);
     EXPECT_FALSE(Panel_state & Panel_map_captured);
     EXPECT_EQ(Stop_request.load(), 0);
     EXPECT_EQ(fake.fitted, (Point{0, 0}));
@@ -93,7 +96,7 @@ TEST_F(Capture_test, EscEndsTheToolWithoutAMapAndWithoutAMessage) {
 
 TEST_F(Capture_test, StopRequestEndsTheToolWithoutAMap) {
     Stop_request = 1;
-    Map_capture();
+    Map_capture(nullptr);
     EXPECT_FALSE(Panel_state & Panel_map_captured);
     EXPECT_EQ(Stop_request.load(), 0);
     EXPECT_EQ(fake.fitted, (Point{0, 0}));

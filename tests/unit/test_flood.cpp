@@ -230,7 +230,7 @@ TEST_F(Flood_test, EvacuationColourMustBeMetEarly) {
     EXPECT_TRUE(Nothing_captured());
 }
 
-TEST_F(Flood_test, TooOpenAStartFailsSilently) {
+TEST_F(Flood_test, TooOpenAStartIsRefusedWithAMessage) {
     fake.screen = Image(200, 200, Land);
     Fill(fake.screen, 20, 20, 180, 180, White);
     fake.screen.set(101, 100, Colour_evac);
@@ -239,7 +239,8 @@ TEST_F(Flood_test, TooOpenAStartFailsSilently) {
     EXPECT_EQ(r.status, Flood_too_open);
     EXPECT_LT(r.obstacles, 5);
     EXPECT_EQ(Maze_map(100, 100), 1);
-    EXPECT_TRUE(fake.boxes.empty());
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, Too_open_text);
     EXPECT_TRUE(Nothing_captured());
 }
 
@@ -306,7 +307,6 @@ TEST_F(Flood_test, StartsOutsideTheMarginsAreRefused) {
         {"release at (0, 0)", 0, 0},
         {"release at (1, 1), the same cell", 1, 1},
         {"row 9", 40, 10},
-        {"right of the grid on a wide screen", 1700, 500},
         {"release at the smallest int", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()},
         {"release at the largest int", std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()},
         {"smallest x, largest y", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()},
@@ -326,6 +326,35 @@ TEST_F(Flood_test, StartsOutsideTheMarginsAreRefused) {
         EXPECT_EQ(fake.boxes[0].text, Empty_map_text);
         EXPECT_EQ(fake.boxes[0].caption, "error");
         EXPECT_TRUE(Nothing_captured());
+    }
+}
+
+TEST(Flood_window, TheWholeScreenUpToTheGridElseAGridWindowAroundTheRelease) {
+    struct Case {
+        const char* what;
+        int32_t w, h;
+        Point release;
+        Rect32 expect;
+    };
+    const Case cases[] = {
+        {"a screen of the grid's size", 1600, 1200, {1590, 1190}, {0, 0, 1600, 1200}},
+        {"a smaller screen", 1024, 768, {5, 5}, {0, 0, 1024, 768}},
+        {"wide, release near the left", 1920, 1200, {300, 600}, {0, 0, 1600, 1200}},
+        {"wide, release in the middle", 1920, 1200, {1000, 600}, {200, 0, 1800, 1200}},
+        {"wide, release near the right", 1920, 1200, {1900, 600}, {320, 0, 1920, 1200}},
+        {"two monitors, release on the second", 3840, 1080, {2900, 500}, {2100, 0, 3700, 1080}},
+        {"4K, release low right", 3840, 2160, {3800, 2100}, {2240, 960, 3840, 2160}},
+        {"release outside the screen", 3840, 2160, {-50000, 90000}, {0, 960, 1600, 2160}},
+        {"release at the extremes", 3840, 2160, {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()},
+         {0, 960, 1600, 2160}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Rect32 r = Flood_window(c.w, c.h, c.release);
+        EXPECT_EQ(r.left, c.expect.left);
+        EXPECT_EQ(r.top, c.expect.top);
+        EXPECT_EQ(r.right, c.expect.right);
+        EXPECT_EQ(r.bottom, c.expect.bottom);
     }
 }
 
@@ -391,7 +420,7 @@ TEST_F(Flood_test, CompletedCaptureWritesAndShowsTheMap) {
     EXPECT_EQ(rect.bottom, 100);
     EXPECT_EQ(total, Rec_count);
     EXPECT_EQ(fake.fitted, (Point{rect.right - rect.left, rect.bottom - rect.top}));
-    EXPECT_GE(fake.screen_shows, 1);
+    EXPECT_GE(fake.capture_shows, 1);
     EXPECT_GE(fake.refreshes, 1);
 
     // The picture keeps the map's own colours: the roads are not painted.
@@ -562,6 +591,30 @@ TEST(Point_distance, TruncatedEuclidean) {
     };
     const Case cases[] = {{0, 0, 3, 4, 5}, {0, 0, 1, 1, 1}, {7, 7, 7, 7, 0}, {3, 4, 0, 0, 5}, {-5, 0, 5, 0, 10}, {0, 0, 2, 2, 2}};
     for (const Case& c : cases) EXPECT_EQ(Point_distance(c.x1, c.y1, c.x2, c.y2), c.expect);
+}
+
+// A map right of the grid's width on a wide screen left of which a second
+// monitor stands: the flood runs in the window around the release, the map's
+// pictures and rectangle are in that window's coordinates and the window's
+// screen position is kept with the work.
+TEST_F(Flood_test, AMapAnywhereOnTheVirtualScreenIsCaptured) {
+    const Image streets = Street_fixture();
+    fake.screen = Image(3840, 1200, Rgb(40, 40, 40));
+    fake.screen_origin = {-1920, 0};
+    for (int32_t y = 0; y < streets.h; ++y)
+        for (int32_t x = 0; x < streets.w; ++x) fake.screen.set(3500 + x, 700 + y, streets.get(x, y));
+    // Screen x of picture x 3500 is 3500 - 1920 = 1580.
+    ASSERT_EQ(Maze_map(1580 + 30, 700 + 40), 0);
+    const Rect32 r = Base_data.Map_rect;
+    // The window is (2240, 0)-(3840, 1200) of the picture: the map at x 1260.
+    EXPECT_GE(r.left, 1260);
+    EXPECT_LE(r.right, 1260 + streets.w);
+    EXPECT_EQ(Capture_origin, (Point{-1920 + 2240, 0}));
+    Image saved;
+    ASSERT_EQ(Bmp_read((dir.path / "tst.bmp").string(), saved), Bmp_ok);
+    for (int32_t y = 0; y < saved.h; ++y)
+        for (int32_t x = 0; x < saved.w; ++x)
+            ASSERT_EQ(saved.get(x, y), streets.get(r.left - 1260 + x, r.top - 700 + y)) << x << ", " << y;
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ browser_start() {
         --app="file://$dir/index.html" >"$dir/chromium.log" 2>&1 &
     BROWSER_PID=$!
     BROWSER_WIN=""
-    local found="" i
+    local found="" seen="" i
     for i in $(seq 200); do
         BROWSER_WIN=$(xdotool search --name '^tovi-page md=' 2>/dev/null | head -1)
         [ -n "$BROWSER_WIN" ] && break
@@ -52,12 +52,19 @@ browser_start() {
             set -- $found
             BROWSER_MAP_X=$1 BROWSER_MAP_Y=$(($2 - BROWSER_MAP_H))
             [ "$BROWSER_MAP_X $BROWSER_MAP_Y" = "$x $y" ] && break
-            # The window's frame or a bar moved the page: move the window by that.
-            local wx wy
-            eval "$(xdotool getwindowgeometry --shell "$BROWSER_WIN" | grep -E '^[XY]=')"
-            wx=$((X + x - BROWSER_MAP_X)) wy=$((Y + y - BROWSER_MAP_Y))
-            xdotool windowmove "$BROWSER_WIN" "$wx" "$wy"
+            # Seen in the same place twice, not while the page is still being
+            # drawn: the window's frame or a bar moved the page, so move the
+            # window by that.
+            if [ "$found" = "$seen" ]; then
+                local wx wy
+                eval "$(xdotool getwindowgeometry --shell "$BROWSER_WIN" | grep -E '^[XY]=')"
+                wx=$((X + x - BROWSER_MAP_X)) wy=$((Y + y - BROWSER_MAP_Y))
+                e2e_log "  the page's map stands at $BROWSER_MAP_X,$BROWSER_MAP_Y: the window goes to $wx,$wy"
+                xdotool windowmove "$BROWSER_WIN" "$wx" "$wy"
+                found=""
+            fi
         fi
+        seen=$found
         sleep 0.05
     done
     BROWSER_START_MS=$((($(date +%s%N) - t0) / 1000000))

@@ -25,8 +25,11 @@ window.addEventListener("contextmenu", () => { counts.cm++; show(); }, true);
 
 const map = document.getElementById("map");
 function placed() {
-  // The red square sits just below the map's bottom-left corner.
-  document.getElementById("mark").style.top = map.naturalHeight + "px";
+  // The red square sits just below the map's bottom-left corner; it shows
+  // only once it stands there.
+  const mark = document.getElementById("mark");
+  mark.style.top = map.naturalHeight + "px";
+  mark.style.display = "block";
   ready = true;
   show();
 }

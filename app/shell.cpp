@@ -56,3 +56,20 @@ bool Prepare_working_folder(const std::string& exe_folder) {
     File_delete(probe);
     return true;
 }
+
+std::string Working_folder_choose(const std::string& program_folder, const std::string& local_app_data,
+                                  bool (*prepare)(const std::string& folder)) {
+    if (prepare(program_folder)) return program_folder;
+    if (local_app_data.empty()) return "";
+    const std::string own = Path_join(local_app_data, "Tovi");
+    std::error_code ec;
+    std::filesystem::create_directories(Fs_path(own), ec);
+    return prepare(own) ? own : "";
+}
+
+std::string Folder_error_message(const std::string& program_folder, const std::string& local_app_data) {
+    std::string text = Folder_error_text;
+    text.append("\n").append(program_folder);
+    if (!local_app_data.empty()) text.append("\n").append(Path_join(local_app_data, "Tovi"));
+    return text;
+}

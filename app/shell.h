@@ -31,7 +31,21 @@ void Fit_main_window(int map_w, int map_h);
 // with Folder_error_text.
 bool Prepare_working_folder(const std::string& exe_folder);
 
+// The folder Tovi keeps its working files in (the captured pictures, the
+// working data set, the sub-folder "tovi"): the program folder where Tovi may
+// write there, otherwise "Tovi" in the user's local application data, made
+// on first use (a program under Program Files). "" when neither works.
+// prepare is Prepare_working_folder in the program.
+std::string Working_folder_choose(const std::string& program_folder, const std::string& local_app_data,
+                                  bool (*prepare)(const std::string& folder));
+// The message when no folder works: Folder_error_text and the folders tried.
+std::string Folder_error_message(const std::string& program_folder, const std::string& local_app_data);
+
 
 // Texts of the shell, used exactly as they stand.
 inline constexpr const char* Main_title = "Tovi ﾙｰﾀ ver 1.00 26-3-07 ";
 inline constexpr const char* Folder_error_text = "ホルダーを作成出来ません。";
+inline constexpr const char* Already_running_text =
+    "Tovi はすでに起動しています。同じ作業フォルダで起動できる Tovi は一つだけです。起動中の Tovi をお使いください。";
+// The help line at the start when the work is kept outside the program folder.
+inline constexpr const char* Working_folder_line = " 作業フォルダ：";

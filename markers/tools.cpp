@@ -6,9 +6,10 @@
 // which runs on the same slot.
 //
 // Polling: the mouse is polled, not received, so a press anywhere on the
-// screen reaches the tool. Each poll pauses a millisecond, which keeps an idle
-// tool near zero processor time while a click (tens of milliseconds long) is
-// always seen. Only a press on the map counts: the platform reads a pixel it
+// screen reaches the tool. Between polls the tool waits for input to Tovi's
+// windows, which wakes it at once, or a twentieth of a second; a click on
+// Tovi's windows shorter than that is still seen (the platform keeps the
+// press until a look sees it). Only a press on the map counts: the platform reads a pixel it
 // cannot see (on the control panel, on another window) as pure white, which
 // would set a marker beside the map.
 #include "markers/tools.h"
@@ -33,7 +34,9 @@ std::atomic<int> Tool_stop_patience_ms{2000};
 
 namespace {
 
-constexpr int Poll_pause_ms = 1;
+// Between looks a tool waits for input to Tovi's windows (which wakes it at
+// once) or this long: a press elsewhere is seen within a twentieth of a second.
+constexpr int Poll_wait_ms = 50;
 constexpr int Evac_pause_ms = 100;
 constexpr int32_t Nearest_start = 10000;
 
@@ -115,7 +118,7 @@ bool Next_press(Point& at) {
             return true;
         }
         if (p.Key_down(Vk_rbutton)) return false;
-        p.Sleep_ms(Poll_pause_ms);
+        p.Input_wait(Poll_wait_ms);
     }
     return false;
 }
@@ -126,7 +129,7 @@ bool Wait_release() {
     for (;;) {
         if (Tool_stopping()) return false;
         if (!p.Key_down(Vk_lbutton)) return true;
-        p.Sleep_ms(Poll_pause_ms);
+        p.Input_wait(Poll_wait_ms);
     }
 }
 

@@ -35,16 +35,23 @@ inline constexpr uint32_t Rubber_band_colour = 0x3232FA;
 struct Platform {
     virtual ~Platform() = default;
 
-    // Input, polled globally.
-    virtual bool Key_down(int vk) = 0;                 // down at this moment
+    // Input, polled globally. Mouse buttons are the user's logical buttons
+    // (with swapped buttons the physical left is Vk_rbutton); a button counts
+    // as down from its press on one of Tovi's windows until a look sees it,
+    // so that a click shorter than the time between two looks is not lost.
+    virtual bool Key_down(int vk) = 0;
     virtual Point Cursor_pos() = 0;                    // screen coordinates
     virtual Point Screen_to_client(Point screen) = 0;  // main window client coordinates
     // True when the screen point lies on the main window's client area and no
     // other window covers it there: a click at that point is a click on the map.
     virtual bool On_map(Point screen) = 0;
 
-    // Time. Polling loops call Sleep_ms so they never spin a core.
+    // Time. Polling loops call Sleep_ms or Input_wait so they never spin a core.
     virtual void Sleep_ms(int ms) = 0;
+    // Waits until input comes to one of Tovi's windows (a move, a button, a
+    // key) or timeout_ms pass, whichever is first: a loop that looks between
+    // waits answers Tovi's own windows at once and wakes rarely otherwise.
+    virtual void Input_wait(int timeout_ms) = 0;
     virtual int64_t Now_ms() = 0;
 
     // Message boxes, always topmost. A box shown with a cancel flag closes by

@@ -21,8 +21,10 @@ extern std::atomic<int> Scale_flag;
 // 1 = Shift was held when the capture started. Written by the panel before a
 // capture, read by the capture. Atomic.
 extern std::atomic<int> Aerial_mode;
-// The program folder, UTF-8, no trailing separator, where the working data
-// set goes. Written once at start (or by tovi-cli) before any other thread
+// The working folder, UTF-8, no trailing separator, where the captured
+// pictures and the working data set go: the program folder where Tovi may
+// write there, else Tovi in the user's local application data (Program
+// Files). Written once at start (or by tovi-cli) before any other thread
 // runs; read-only afterwards.
 extern std::string Exe_folder;
 

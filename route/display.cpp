@@ -38,7 +38,9 @@ namespace {
 
 std::atomic<Figures_listener> Figures{nullptr};
 
-constexpr int Poll_pause_ms = 1;
+// Between looks the display waits for input to Tovi's windows (a move on the
+// map wakes it at once) or this long (a press elsewhere, a stop).
+constexpr int Poll_wait_ms = 50;
 
 // Copies the aerial picture over the surface at (0, 0) in its own size; an
 // absent picture copies nothing.
@@ -170,7 +172,7 @@ void Maze_map_ret(int32_t two_places, int32_t origin_x, int32_t origin_y) {
             if (Stop_request.load() == 1) quit = true;
             if (p.Key_down(Vk_lbutton)) quit = true;
         }
-        p.Sleep_ms(Poll_pause_ms);
+        p.Input_wait(Poll_wait_ms);
     }
     // The route shown stays on the map; the slot learns of the end when the
     // body returns.

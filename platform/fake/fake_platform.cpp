@@ -73,6 +73,21 @@ bool Fake_platform::On_map(Point p) {
     return true;
 }
 
+void Fake_platform::Input_wait(int timeout_ms) {
+    {
+        std::lock_guard lock(m);
+        ++input_waits;
+        int64_t until = now + std::max(timeout_ms, 1);
+        for (const Input_state& s : script)
+            if (s.at > now) {
+                until = std::min(until, s.at);
+                break;
+            }
+        now = until;
+    }
+    changed.notify_all();
+}
+
 void Fake_platform::Sleep_ms(int ms) {
     {
         std::lock_guard lock(m);

@@ -86,6 +86,9 @@ struct Fake_platform : Platform {
     Point Screen_to_client(Point screen) override;
     bool On_map(Point screen) override;
     void Sleep_ms(int ms) override;
+    // Moves virtual time to the next scripted input or by timeout_ms, whichever is first.
+    void Input_wait(int timeout_ms) override;
+    int input_waits = 0;
     int64_t Now_ms() override;
     int Message_box(const std::string& text, const std::string& caption, int style, int owner,
                     const std::atomic<bool>* cancel) override;

@@ -47,5 +47,13 @@ constexpr UINT Wm_exit = WM_APP + 3;
 // Sent to the panel by the main thread at the end: the panel destroys itself.
 constexpr UINT Wm_end_panel = WM_APP + 4;
 
+// Called first by the window procedures with each message: input to Tovi's
+// windows wakes the tools' and the route display's waits at once.
+void Win32_input_note(UINT msg);
+
+// A dialog of the resources, shown modally in the Japanese UI font this
+// Windows has (win_fonts.cpp).
+INT_PTR Dialog_box(int id, HWND owner, DLGPROC proc, LPARAM param);
+
 // Installs the Win32 implementation of the platform seam.
 void Win32_platform_install();

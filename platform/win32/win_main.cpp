@@ -3,6 +3,7 @@
 // call of the core (app/) and back; no decision of the program is made here.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 #include <rpc.h>
 
 #include <cstdio>
@@ -11,11 +12,12 @@
 #include <vector>
 
 #include "app/panel.h"
-#include "app/panel.h"
 #include "app/shell.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
+#include "platform/desktop.h"
 #include "platform/platform.h"
+#include "platform/shell_flags.h"
 #include "platform/win32/win_app.h"
 #include "platform/win32/win_place.h"
 #include "platform/win32/win_text.h"
@@ -27,6 +29,8 @@ std::atomic<HWND> Panel_wnd{nullptr};
 namespace {
 
 std::wstring Main_class_name;
+
+std::string Module_folder();
 
 // Within Windows' foreground rules: Tovi asks for the foreground only right
 // after the user worked with one of its windows, which Windows grants.
@@ -98,12 +102,13 @@ INT_PTR CALLBACK About_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
     }
 }
 
-void About_box() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_about_dialog), Main_wnd.load(), About_proc, 0); }
+void About_box() { Dialog_box(Rid_about_dialog, Main_wnd.load(), About_proc, 0); }
 
 // ---- Control panel (dialog 107) ----
 
 INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     Panel_wnd = dlg;
+    Win32_input_note(msg);
     switch (msg) {
     case WM_SETCURSOR:
         Help_line(GetDlgCtrlID(reinterpret_cast<HWND>(wparam)));
@@ -121,6 +126,8 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         ShowWindow(dlg, SW_SHOW);
         UpdateWindow(dlg);
         Session_start();
+        // Where the work is kept, when that is not beside the program.
+        if (Exe_folder != Module_folder()) Plat().Set_panel_caption(Working_folder_line + Exe_folder);
         return TRUE;
     case WM_DPICHANGED:
         // The dialog manager rescales the dialog where the system does.
@@ -150,7 +157,7 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     }
 }
 
-void Panel_thread() { DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_panel_dialog), nullptr, Panel_proc, 0); }
+void Panel_thread() { Dialog_box(Rid_panel_dialog, nullptr, Panel_proc, 0); }
 
 void Panel_thread_start() { std::thread(Panel_thread).detach(); }
 
@@ -164,17 +171,43 @@ std::string Module_folder() {
     return Utf8(cut == std::wstring::npos ? full : full.substr(0, cut));
 }
 
+std::string Local_app_data() {
+    std::vector<wchar_t> path(32768, L'\0');
+    DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", path.data(), DWORD(path.size()));
+    if (n > 0 && n < path.size()) return Utf8(std::wstring(path.data(), n));
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path.data())))
+        return Utf8(path.data());
+    return "";
+}
+
+// The working folder, and the one Tovi that uses it: false (a message has
+// been shown) when no folder can be written or another Tovi already works
+// in it.
+bool Working_folder_take() {
+    const std::string program = Module_folder(), local = Local_app_data();
+    Exe_folder = Working_folder_choose(program, local, Prepare_working_folder);
+    if (Exe_folder.empty()) {
+        Plat().Message_box(Folder_error_message(program, local), Confirm_caption, Box_ok, Owner_none);
+        return false;
+    }
+    // Held until the process ends; the system lets go of it then.
+    static HANDLE instance = nullptr;
+    instance = CreateMutexW(nullptr, FALSE, Wide(Instance_name(Exe_folder)).c_str());
+    if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
+        Plat().Message_box(Already_running_text, Confirm_caption, Box_ok, Owner_none);
+        return false;
+    }
+    return true;
+}
+
 LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Win32_input_note(msg);
     Main_wnd = wnd;
     switch (msg) {
     case WM_CREATE:
         Exclude_from_capture(wnd, 0);
         Shell_start();
-        Exe_folder = Module_folder();
-        if (!Prepare_working_folder(Exe_folder)) {
-            Plat().Message_box(Folder_error_text, Confirm_caption, Box_ok, Owner_none);
-            Exit_now(1);
-        }
+        if (!Working_folder_take()) Exit_now(1);
         Panel_thread_start();
         break;
     case WM_PAINT:

@@ -3,10 +3,12 @@
 #include <shlobj.h>
 #include <shellscalingapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/platform.h"
 #include "resources/resource_ids.h"
 #include "platform/win32/win_app.h"
@@ -110,8 +112,28 @@ BITMAPINFO Rows_info(int w, int h) {
 // Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
 inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
+// Input that came to Tovi's own windows, for the polling loops: an event that
+// ends Input_wait, and each button's press not yet seen by a look (its tick).
+HANDLE Input_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+std::atomic<uint64_t> Press_tick[3] = {0, 0, 0};  // by logical button: 1 left, 2 right
+
+// A press older than this is no click a look still waits for.
+constexpr uint64_t Press_keep_ms = 500;
+
 struct Win32_platform final : Platform {
-    bool Key_down(int vk) override { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+    bool Key_down(int vk) override {
+        if (vk != Vk_lbutton && vk != Vk_rbutton) return (GetAsyncKeyState(vk) & 0x8000) != 0;
+        // The button state is physical; the user's buttons are logical.
+        const int physical = Physical_key(vk, GetSystemMetrics(SM_SWAPBUTTON) != 0);
+        if (GetAsyncKeyState(physical) & 0x8000) {
+            Press_tick[vk] = 0;
+            return true;
+        }
+        const uint64_t at = Press_tick[vk].exchange(0);
+        return at != 0 && GetTickCount64() - at < Press_keep_ms;
+    }
+
+    void Input_wait(int timeout_ms) override { WaitForSingleObject(Input_event, DWORD(std::max(timeout_ms, 0))); }
 
     Point Cursor_pos() override {
         POINT p{};
@@ -165,7 +187,7 @@ struct Win32_platform final : Platform {
         Question_text = Wide(text);
         Question_answer = 0;
         Force_foreground(Main_wnd.load());
-        DialogBoxParamW(App_instance, MAKEINTRESOURCEW(Rid_question_dialog), nullptr, Question_proc, 0);
+        Dialog_box(Rid_question_dialog, nullptr, Question_proc, 0);
         Question_open = 0;
         return Question_answer;
     }
@@ -262,6 +284,21 @@ Win32_platform The_platform;
 }  // namespace
 
 void Win32_platform_install() { Plat_install(&The_platform); }
+
+void Win32_input_note(UINT msg) {
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: Press_tick[Vk_lbutton] = GetTickCount64(); break;
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN: Press_tick[Vk_rbutton] = GetTickCount64(); break;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_KEYDOWN: break;
+    default: return;
+    }
+    SetEvent(Input_event);
+}
 
 void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, int h) {
     if (w <= 0 || h <= 0 || img.empty()) return;

@@ -71,8 +71,10 @@ start_tovi() {
     # Each scenario ends by stopping Wine, which Tovi takes for a crash: the
     # next start would offer the last work back. Only the scenario about that
     # offer keeps the mark (E2E_KEEP_RUNNING=1).
-    [ "${E2E_KEEP_RUNNING:-0}" = 1 ] || rm -f "$OUT/app/tovi/running"
-    ( cd -P "$OUT/app" && wine tovi.exe; echo $? > "$OUT/exit.$n" ) >/dev/null 2>&1 &
+    # E2E_APP: another program folder than $OUT/app.
+    local app=${E2E_APP:-$OUT/app}
+    [ "${E2E_KEEP_RUNNING:-0}" = 1 ] || rm -f "$app/tovi/running"
+    ( cd -P "$app" && wine tovi.exe; echo $? > "$OUT/exit.$n" ) >/dev/null 2>&1 &
     local want=${1:-1}
     for _ in $(seq 100); do
         [ "$(winctl count-main)" -ge "$want" ] 2>/dev/null && winctl panel >/dev/null && { sleep 0.5; return 0; }

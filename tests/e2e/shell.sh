@@ -112,7 +112,22 @@ shell_ways_to_end() {
 shell_two_copies() {
     scenario two-copies
     start_tovi 1 || return
-    start_tovi 2 || return
+    # A second Tovi in the same working folder says that one runs, and ends.
+    rm -f "$OUT/exit.same"
+    ( cd -P "$OUT/app" && wine tovi.exe; echo $? > "$OUT/exit.same" ) >/dev/null 2>&1 &
+    local box=""
+    for _ in $(seq 50); do box=$(winctl find 確認); [ -n "$box" ] && break; sleep 0.2; done
+    check_eq "a second Tovi in the same folder says one is running" "$(winctl box-text 確認)" \
+        "Tovi はすでに起動しています。同じ作業フォルダで起動できる Tovi は一つだけです。起動中の Tovi をお使いください。"
+    shot two-copies-same-folder
+    winctl box-click 確認 1
+    for _ in $(seq 50); do [ -s "$OUT/exit.same" ] && break; sleep 0.2; done
+    check_eq "the second one ends" "$(cat "$OUT/exit.same" 2>/dev/null)" "1"
+    check_eq "the first one runs on" "$(winctl count-main)" "1"
+    # Another program folder is another working folder: both run.
+    mkdir -p "$WINEPREFIX/drive_c/tovi2"
+    cp "$OUT/app/tovi.exe" "$WINEPREFIX/drive_c/tovi2/"
+    E2E_APP="$WINEPREFIX/drive_c/tovi2" start_tovi 2 || return
     check_eq "two main windows" "$(winctl count-main)" "2"
     check_eq "with different class names" "$(winctl classes | sort -u | wc -l)" "2"
     check "class names carry a UUID" grep -qE '^Toviルーター[0-9a-f-]{36}$' <<<"$(winctl classes | head -1)"

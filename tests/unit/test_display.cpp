@@ -59,6 +59,23 @@ struct Timed_fake : Fake_platform {
         const int64_t t = Now();
         for (auto [i, end] = at.equal_range(t); i != end; ++i) i->second();
     }
+    // What happens at a given millisecond is input to the main window: it
+    // ends a wait there, as a scripted mouse state does.
+    void Input_wait(int timeout_ms) override {
+        const int64_t t = Now();
+        int64_t until = t + std::max(timeout_ms, 1);
+        const auto next = at.upper_bound(t);
+        if (next != at.end()) until = std::min(until, next->first);
+        {
+            std::lock_guard lock(m);
+            for (const Input_state& s : script)
+                if (s.at > t) {
+                    until = std::min(until, s.at);
+                    break;
+                }
+        }
+        Sleep_ms(int(until - t));
+    }
 };
 
 struct Display_test : ::testing::Test {
@@ -326,14 +343,15 @@ TEST_F(Display_test, PressesAndStopRequestsEndItOnlyOnAReachedPixel) {
              Click(2000, {50, 30});
          },
          0, 300, {40, 30}},
-        {"stop request on the road", [&] { Cursor(10, {40, 30}); Click(2000, {40, 30}); }, 1, 11, {40, 30}},
+        // A stop is seen at the next look: one wait (50 ms) after the cursor reached the road.
+        {"stop request on the road", [&] { Cursor(10, {40, 30}); Click(2000, {40, 30}); }, 1, 60, {40, 30}},
         {"stop request off the road",
          [&] {
              Cursor(10, {40, 20});
              Cursor(400, {45, 30});
              Click(2000, {45, 30});
          },
-         1, 401, {45, 30}},
+         1, 450, {45, 30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

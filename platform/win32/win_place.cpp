@@ -213,6 +213,9 @@ void Main_apply(HWND main, const std::function<Main_place(const Main_frame&)>& p
     if (got.right == p.client.w && got.bottom == p.client.h) return;
     const Place_rect outer = Window_rect(main);
     const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
+    const UINT dpi = Dpi_of(main);
+    frame.vscroll_w = Metric_at(SM_CXVSCROLL, dpi);
+    frame.hscroll_h = Metric_at(SM_CYHSCROLL, dpi);
     const int32_t bars_w = (style & WS_VSCROLL) ? frame.vscroll_w : 0;
     const int32_t bars_h = (style & WS_HSCROLL) ? frame.hscroll_h : 0;
     frame.right = outer.Width() - got.right - bars_w - frame.left;

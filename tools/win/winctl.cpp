@@ -8,8 +8,13 @@
 //   winctl move X Y                           move the cursor
 //   winctl drag X1 Y1 X2 Y2 left|right        press at 1, move in steps to 2, release
 //   winctl key VK                             press and release a virtual key
-//   winctl panel                              the control panel: rect, caption, topmost
-//   winctl main                               the main window: rect, client rect on screen, caption
+//   winctl panel                              the control panel: rect, caption, topmost, work area
+//   winctl main                               the main window: rect, client rect on screen, caption,
+//                                             work area of its monitor, scroll bars shown, DPI
+//   winctl dpi-changed main|panel DPI X Y W H send the window WM_DPICHANGED with that suggested rect
+//   winctl scroll horz|vert HOW               scroll the main window: top, bottom, line-up, line-down,
+//                                             page-up, page-down or a position
+//   winctl wheel X Y DELTA [h]                move there and turn the wheel (h: the tilt wheel)
 //   winctl ctl ID                             a panel control: enabled, checked, text, screen rect
 //   winctl find CAPTION                       a top-level window by exact caption: rect
 //   winctl close panel|main|CAPTION           click the window's close box
@@ -106,8 +111,55 @@ void Print_rect(const char* name, RECT r) {
     std::printf("%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
+// The work area of the monitor a window stands on.
+void Print_work(HWND wnd) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &info)) Print_rect("work", info.rcWork);
+}
+
+// Sends WM_DPICHANGED with a suggested rect. The rect lies at one address in
+// both processes: whether the message's lParam reaches the window as it is or
+// its rect is copied across, the window reads this rect.
+bool Send_dpi_changed(HWND wnd, UINT dpi, RECT suggested) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+    if (!proc) return false;
+    void* local = nullptr;
+    void* remote = nullptr;
+    for (int i = 0; i < 64 && !remote; ++i) {
+        local = VirtualAlloc(nullptr, 1 << 16, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (!local) break;
+        remote = VirtualAllocEx(proc, local, 1 << 16, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (remote && remote != local) {
+            VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+            remote = nullptr;
+        }
+        if (!remote) {
+            VirtualFree(local, 0, MEM_RELEASE);
+            local = nullptr;
+            // The next try lands elsewhere: keep a block here for the moment.
+            VirtualAlloc(nullptr, 1 << 20, MEM_RESERVE, PAGE_NOACCESS);
+        }
+    }
+    bool ok = false;
+    if (remote) {
+        *static_cast<RECT*>(local) = suggested;
+        if (WriteProcessMemory(proc, remote, &suggested, sizeof(suggested), nullptr)) {
+            DWORD_PTR result = 0;
+            ok = SendMessageTimeoutW(wnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(remote), SMTO_ABORTIFHUNG,
+                                     5000, &result) != 0;
+        }
+        VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+        VirtualFree(local, 0, MEM_RELEASE);
+    }
+    CloseHandle(proc);
+    return ok;
+}
+
 int Usage() {
-    std::fputs("usage: winctl click|press|release|move|drag|key|panel|main|ctl|find|close|count-main ...\n", stderr);
+    std::fputs("usage: winctl click|press|release|move|drag|key|panel|main|ctl|find|close|count-main|dpi-changed|scroll|wheel ...\n", stderr);
     return 2;
 }
 
@@ -198,6 +250,7 @@ int wmain(int argc, wchar_t** wargv) {
         Print_rect("rect", r);
         std::printf("topmost %d\n", (GetWindowLongW(p, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
         std::printf("caption %s\n", Caption(p).c_str());
+        Print_work(p);
         return 0;
     }
     if (cmd == "main") {
@@ -211,6 +264,43 @@ int wmain(int argc, wchar_t** wargv) {
         Print_rect("rect", r);
         std::printf("client %ld %ld %ld %ld\n", o.x, o.y, c.right, c.bottom);
         std::printf("caption %s\n", Caption(m).c_str());
+        Print_work(m);
+        const LONG style = GetWindowLongW(m, GWL_STYLE);
+        std::printf("bars %d %d\n", (style & WS_HSCROLL) ? 1 : 0, (style & WS_VSCROLL) ? 1 : 0);
+        std::printf("dpi %u\n", GetDpiForWindow(m));
+        return 0;
+    }
+    if (cmd == "dpi-changed" && argc >= 8) {
+        HWND w = word(2) == "panel" ? Panel() : Main();
+        if (!w) return 1;
+        const int x = int(arg(4)), y = int(arg(5));
+        return Send_dpi_changed(w, UINT(arg(3)), RECT{x, y, x + int(arg(6)), y + int(arg(7))}) ? 0 : 1;
+    }
+    if (cmd == "scroll" && argc >= 4) {
+        HWND m = Main();
+        if (!m) return 1;
+        const std::string how = word(3);
+        const WORD code = how == "top"         ? SB_TOP
+                          : how == "bottom"    ? SB_BOTTOM
+                          : how == "line-up"   ? SB_LINEUP
+                          : how == "line-down" ? SB_LINEDOWN
+                          : how == "page-up"   ? SB_PAGEUP
+                          : how == "page-down" ? SB_PAGEDOWN
+                                               : SB_THUMBPOSITION;
+        const WORD pos = code == SB_THUMBPOSITION ? WORD(arg(3)) : 0;
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(m, word(2) == "horz" ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, pos), 0,
+                            SMTO_ABORTIFHUNG, 2000, &result);
+        return 0;
+    }
+    if (cmd == "wheel" && argc >= 5) {
+        Move(int(arg(2)), int(arg(3)));
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = word(5) == "h" ? MOUSEEVENTF_HWHEEL : MOUSEEVENTF_WHEEL;
+        in.mi.mouseData = DWORD(arg(4));
+        SendInput(1, &in, sizeof(in));
+        Sleep(30);
         return 0;
     }
     if (cmd == "count-main" || cmd == "classes") {

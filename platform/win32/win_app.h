@@ -34,6 +34,9 @@ bool Win32_capture_window_open(const Image& snapshot, Point origin);
 int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel);
 void Win32_capture_window_show(const Image& img, Point at, int32_t x, int32_t y, int32_t w, int32_t h);
 void Win32_capture_window_close();
+// The capture window when the calling thread has it open, else nullptr: a box
+// shown meanwhile is owned by it, so that it stands above the picture.
+HWND Capture_window_here();
 // Keeps a window out of every screen picture where Windows can (slot 0 the
 // main window, 1 the panel); the others are hidden for a snapshot. Called on
 // the window's own thread once it exists.

@@ -213,6 +213,11 @@ void Raise_above(HWND w) {
 
 }  // namespace
 
+HWND Capture_window_here() {
+    return Capture_wnd && GetWindowThreadProcessId(Capture_wnd, nullptr) == GetCurrentThreadId() ? Capture_wnd
+                                                                                                   : nullptr;
+}
+
 void Exclude_from_capture(HWND wnd, int slot) {
     using Set_affinity = BOOL(WINAPI*)(HWND, DWORD);
     auto set = reinterpret_cast<Set_affinity>(

@@ -18,6 +18,7 @@
 namespace {
 
 HWND Owner_window(int owner) {
+    if (HWND capture = Capture_window_here()) return capture;
     if (owner == Owner_main) return Main_wnd.load();
     if (owner == Owner_panel) return Panel_wnd.load();
     return nullptr;

@@ -19,7 +19,7 @@ dpi_set() {
 
 # A screen of its own for these scenarios; the runner's comes back after.
 dpi_display_start() {
-    local n=$((${DISPLAY#:} + 1))
+    local n=88
     while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
     stop_all
     Xvfb :$n -screen 0 ${DPI_SCREEN}x24 -noreset >/dev/null 2>&1 &

@@ -7,7 +7,7 @@
 //
 // Polling: the mouse is polled, not received, so a press anywhere on the
 // screen reaches the tool. Between polls the tool waits for input to Tovi's
-// windows, which wakes it at once, or a twentieth of a second; a click on
+// windows, which wakes it at once, or a fifth of a second; a click on
 // Tovi's windows shorter than that is still seen (the platform keeps the
 // press until a look sees it). Only a press on the map counts: the platform reads a pixel it
 // cannot see (on the control panel, on another window) as pure white, which
@@ -34,9 +34,10 @@ std::atomic<int> Tool_stop_patience_ms{2000};
 
 namespace {
 
-// Between looks a tool waits for input to Tovi's windows (which wakes it at
-// once) or this long: a press elsewhere is seen within a twentieth of a second.
-constexpr int Poll_wait_ms = 50;
+// Between looks a tool waits for input to Tovi's windows or a stop (which
+// wake it at once) or this long: a press elsewhere is seen within a fifth of
+// a second.
+constexpr int Poll_wait_ms = 200;
 constexpr int Evac_pause_ms = 100;
 constexpr int32_t Nearest_start = 10000;
 
@@ -78,6 +79,7 @@ void Stop_ordered() {
     }
     if (!rec) return;
     rec->stop = true;
+    Plat().Input_wake();  // a tool waiting for input looks at its flag at once
     bool ended;
     {
         std::unique_lock lock(s.lock);
@@ -112,9 +114,8 @@ uint32_t Shown_colour(Point client) {
 bool Next_press(Point& at) {
     Platform& p = Plat();
     while (!Tool_stopping()) {
-        const Point cursor = p.Cursor_pos();
         if (p.Key_down(Vk_lbutton)) {
-            at = cursor;
+            at = p.Cursor_pos();
             return true;
         }
         if (p.Key_down(Vk_rbutton)) return false;

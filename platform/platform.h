@@ -52,6 +52,8 @@ struct Platform {
     // key) or timeout_ms pass, whichever is first: a loop that looks between
     // waits answers Tovi's own windows at once and wakes rarely otherwise.
     virtual void Input_wait(int timeout_ms) = 0;
+    // Ends a wait in Input_wait at once (a tool asked to stop).
+    virtual void Input_wake() = 0;
     virtual int64_t Now_ms() = 0;
 
     // Message boxes, always topmost. A box shown with a cancel flag closes by

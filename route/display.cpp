@@ -40,7 +40,7 @@ std::atomic<Figures_listener> Figures{nullptr};
 
 // Between looks the display waits for input to Tovi's windows (a move on the
 // map wakes it at once) or this long (a press elsewhere, a stop).
-constexpr int Poll_wait_ms = 50;
+constexpr int Poll_wait_ms = 200;
 
 // Copies the aerial picture over the surface at (0, 0) in its own size; an
 // absent picture copies nothing.

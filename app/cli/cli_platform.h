@@ -19,6 +19,7 @@ struct Cli_platform : Platform {
     bool On_map(Point screen) override;
     void Sleep_ms(int ms) override;
     void Input_wait(int timeout_ms) override { Sleep_ms(timeout_ms); }
+    void Input_wake() override {}
     int64_t Now_ms() override;
     int Message_box(const std::string& text, const std::string& caption, int style, int owner,
                     const std::atomic<bool>* cancel) override;

@@ -88,6 +88,7 @@ struct Fake_platform : Platform {
     void Sleep_ms(int ms) override;
     // Moves virtual time to the next scripted input or by timeout_ms, whichever is first.
     void Input_wait(int timeout_ms) override;
+    void Input_wake() override {}
     int input_waits = 0;
     int64_t Now_ms() override;
     int Message_box(const std::string& text, const std::string& caption, int style, int owner,

@@ -37,6 +37,8 @@ void Win32_capture_window_close();
 // The capture window when the calling thread has it open, else nullptr: a box
 // shown meanwhile is owned by it, so that it stands above the picture.
 HWND Capture_window_here();
+// Esc pressed on the panel or the main window: it ends the capture's wait.
+void Capture_window_escape();
 // Keeps a window out of every screen picture where Windows can (slot 0 the
 // main window, 1 the panel); the others are hidden for a snapshot. Called on
 // the window's own thread once it exists.
@@ -52,7 +54,7 @@ constexpr UINT Wm_end_panel = WM_APP + 4;
 
 // Called first by the window procedures with each message: input to Tovi's
 // windows wakes the tools' and the route display's waits at once.
-void Win32_input_note(UINT msg);
+void Win32_input_note(HWND wnd, UINT msg, LPARAM lparam);
 
 // A dialog of the resources, shown modally in the Japanese UI font this
 // Windows has (win_fonts.cpp).

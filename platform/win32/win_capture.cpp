@@ -28,8 +28,9 @@ std::atomic<HWND> Excluded[2] = {nullptr, nullptr};
 
 bool Is_excluded(HWND w) { return w && (Excluded[0].load() == w || Excluded[1].load() == w); }
 
-// The capture window, owned by the thread that opened it.
-HWND Capture_wnd = nullptr;
+// The capture window, owned by the thread that opened it; other threads only
+// post to it.
+std::atomic<HWND> Capture_wnd{nullptr};
 
 struct Visible_list {
     std::vector<HWND> windows;
@@ -213,9 +214,13 @@ void Raise_above(HWND w) {
 
 }  // namespace
 
+void Capture_window_escape() {
+    if (HWND w = Capture_wnd.load()) PostMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
 HWND Capture_window_here() {
-    return Capture_wnd && GetWindowThreadProcessId(Capture_wnd, nullptr) == GetCurrentThreadId() ? Capture_wnd
-                                                                                                   : nullptr;
+    HWND w = Capture_wnd.load();
+    return w && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() ? w : nullptr;
 }
 
 void Exclude_from_capture(HWND wnd, int slot) {
@@ -303,23 +308,15 @@ int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel) {
             Band_end(Capture_wnd);
             return Drag_cancelled;
         }
-        // Esc while another of Tovi's windows has the keyboard.
-        HWND fore = GetForegroundWindow();
-        DWORD pid = 0;
-        GetWindowThreadProcessId(fore, &pid);
-        if (pid == GetCurrentProcessId() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000)) {
-            Band_end(Capture_wnd);
-            return Drag_cancelled;
-        }
         MSG msg;
         while (Cap.result < 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
         if (Cap.result >= 0) break;
-        // Woken by input or a message at once; otherwise ten looks a second
-        // at the stop flags.
-        MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Woken by input or a message at once (Esc on the panel or the main
+        // window comes as one); otherwise four looks a second at the stop flags.
+        MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     if (Cap.result == Drag_done) release = {Cap.release.x, Cap.release.y};
     return Cap.result;

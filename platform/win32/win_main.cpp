@@ -108,7 +108,7 @@ void About_box() { Dialog_box(Rid_about_dialog, Main_wnd.load(), About_proc, 0);
 
 INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
     Panel_wnd = dlg;
-    Win32_input_note(msg);
+    Win32_input_note(dlg, msg, lparam);
     switch (msg) {
     case WM_SETCURSOR:
         Help_line(GetDlgCtrlID(reinterpret_cast<HWND>(wparam)));
@@ -146,7 +146,10 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         if (HIWORD(wparam) != BN_CLICKED) return FALSE;
         // Esc on the panel is the dialog's cancel, which shares its number
         // with "終了": Esc ends a capture, never the program.
-        if (LOWORD(wparam) == IDCANCEL && (GetKeyState(VK_ESCAPE) & 0x8000)) return TRUE;
+        if (LOWORD(wparam) == IDCANCEL && (GetKeyState(VK_ESCAPE) & 0x8000)) {
+            Capture_window_escape();
+            return TRUE;
+        }
         if (LOWORD(wparam) == Id_about) {
             About_box();
             return FALSE;
@@ -201,8 +204,8 @@ bool Working_folder_take() {
 }
 
 LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    Win32_input_note(msg);
     Main_wnd = wnd;
+    Win32_input_note(wnd, msg, lparam);
     switch (msg) {
     case WM_CREATE:
         Exclude_from_capture(wnd, 0);
@@ -225,6 +228,7 @@ LRESULT CALLBACK Main_wnd_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam)
     }
     case WM_KEYDOWN:
         if (wparam == VK_SPACE) Space_request = 1;
+        if (wparam == VK_ESCAPE) Capture_window_escape();
         break;
     case Wm_window_call:
         Run_window_call(lparam);

@@ -121,11 +121,37 @@ std::atomic<uint64_t> Press_tick[3] = {0, 0, 0};  // by logical button: 1 left, 
 // A press older than this is no click a look still waits for.
 constexpr uint64_t Press_keep_ms = 500;
 
+// The cursor, as the loops look at it many times a second. Over the main
+// window its messages tell where it is (asking the system costs a round trip
+// to the display under Wine); elsewhere the system is asked at most every
+// Cursor_ask_ms, which is soon enough where nothing but a press on the map
+// counts.
+constexpr uint64_t Cursor_ask_ms = 250;
+std::atomic<bool> Cursor_on_main{false};
+std::atomic<int64_t> Cursor_told{0};      // x in the low half, y in the high half
+std::atomic<int64_t> Cursor_asked{0};     // the same, last asked of the system ...
+std::atomic<uint64_t> Cursor_asked_at{0};  // ... at this tick
+
+int64_t Pack(POINT p) { return int64_t(uint32_t(p.x)) | (int64_t(p.y) << 32); }
+Point Unpack(int64_t v) { return {int32_t(uint32_t(v)), int32_t(v >> 32)}; }
+
+// Whether the buttons are swapped, asked of the system at most once a second.
+bool Buttons_swapped() {
+    static std::atomic<uint64_t> asked_at{0};
+    static std::atomic<bool> swapped{false};
+    const uint64_t now = GetTickCount64();
+    if (now - asked_at.load() >= 1000) {
+        swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+        asked_at = now;
+    }
+    return swapped;
+}
+
 struct Win32_platform final : Platform {
     bool Key_down(int vk) override {
         if (vk != Vk_lbutton && vk != Vk_rbutton) return (GetAsyncKeyState(vk) & 0x8000) != 0;
         // The button state is physical; the user's buttons are logical.
-        const int physical = Physical_key(vk, GetSystemMetrics(SM_SWAPBUTTON) != 0);
+        const int physical = Physical_key(vk, Buttons_swapped());
         if (GetAsyncKeyState(physical) & 0x8000) {
             Press_tick[vk] = 0;
             return true;
@@ -135,10 +161,16 @@ struct Win32_platform final : Platform {
     }
 
     void Input_wait(int timeout_ms) override { WaitForSingleObject(Input_event, DWORD(std::max(timeout_ms, 0))); }
+    void Input_wake() override { SetEvent(Input_event); }
 
     Point Cursor_pos() override {
+        if (Cursor_on_main) return Unpack(Cursor_told.load());
+        const uint64_t now = GetTickCount64();
+        if (now - Cursor_asked_at.load() < Cursor_ask_ms) return Unpack(Cursor_asked.load());
         POINT p{};
         GetCursorPos(&p);
+        Cursor_asked = Pack(p);
+        Cursor_asked_at = now;
         return {p.x, p.y};
     }
 
@@ -286,7 +318,29 @@ Win32_platform The_platform;
 
 void Win32_platform_install() { Plat_install(&The_platform); }
 
-void Win32_input_note(UINT msg) {
+void Win32_input_note(HWND wnd, UINT msg, LPARAM lparam) {
+    if (wnd == Main_wnd.load()) {
+        switch (msg) {
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: {
+            POINT p{short(LOWORD(lparam)), short(HIWORD(lparam))};
+            ClientToScreen(wnd, &p);
+            Cursor_told = Pack(p);
+            if (!Cursor_on_main.exchange(true)) {
+                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, wnd, 0};
+                TrackMouseEvent(&track);
+            }
+            break;
+        }
+        case WM_MOUSELEAVE:
+        case WM_NCMOUSEMOVE:
+        case WM_DESTROY: Cursor_on_main = false; break;
+        default: break;
+        }
+    }
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_NCLBUTTONDOWN: Press_tick[Vk_lbutton] = GetTickCount64(); break;

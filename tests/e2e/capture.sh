@@ -74,7 +74,10 @@ capture_street() {
         "5712 30720000 30720000 3840000 23040000"
     local main
     main=$(winctl main)
-    check_eq "main window at (0, 100)" "$(winctl_field rect <<<"$main" | cut -d' ' -f1,2)" "0 100"
+    local panel_rect
+    panel_rect=$(winctl panel | winctl_field rect)
+    set -- $panel_rect
+    check_eq "main window right below the panel" "$(winctl_field rect <<<"$main" | cut -d' ' -f1,2)" "$1 $(($2 + $4))"
     check_eq "client area has the map's size" "$(winctl_field client <<<"$main" | cut -d' ' -f3,4)" "$w $h"
     set -- $(winctl_field client <<<"$main")
     convert "$OUT/shots/capture-street.png" -crop "${w}x${h}+$1+$2" +repage PNG24:"$OUT/shown-map.png"

@@ -7,7 +7,9 @@ shell_start_windows() {
     local main panel
     main=$(winctl main)
     panel=$(winctl panel)
-    check_eq "main window at (0, 100), 694 x 28" "$(winctl_field rect <<<"$main")" "0 100 694 28"
+    # Right below the panel, whatever its real height at this scaling.
+    set -- $(winctl_field rect <<<"$panel")
+    check_eq "main window right below the panel, 694 x 28" "$(winctl_field rect <<<"$main")" "$1 $(($2 + $4)) 694 28"
     check_eq "main window title, trailing blank included" "$(winctl_field caption <<<"$main")" "Tovi ﾙｰﾀ ver 1.00 26-3-07 "
     check_eq "control panel at (0, 0)" "$(winctl_field rect <<<"$panel" | cut -d' ' -f1,2)" "0 0"
     check_eq "control panel topmost" "$(winctl_field topmost <<<"$panel")" "1"

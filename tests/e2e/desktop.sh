@@ -80,7 +80,55 @@ desktop_esc_and_hint() {
     stop_all
 }
 
+# Two monitors side by side on one wide virtual screen (xrandr monitors, as
+# Wine sees them with UseXRandR off), the map on the second one, right of
+# the grid's 1600 columns: the flood runs in the window around the release.
+desktop_two_monitors() {
+    scenario two-monitors
+    local n=95
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    stop_all
+    Xvfb :$n -screen 0 2880x1024x24 -noreset >/dev/null 2>&1 &
+    local xvfb=$! old_display=$DISPLAY
+    export DISPLAY=:$n
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xrandr --setmonitor LEFT 1600/423x1000/265+0+0 screen >/dev/null 2>&1
+    xrandr --setmonitor RIGHT 1280/338x1024/271+1600+0 none >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+    wineserver -w 2>/dev/null || true
+    capture_prepare_map
+    rm -f "$OUT/app/"{tst.bmp,base.dat}
+    (cd -P "$OUT/app" && exec wine mapview.exe map.png 1700 150 "Kyoto map") >/dev/null 2>&1 &
+    for _ in $(seq 50); do winctl find "Kyoto map" >/dev/null && break; sleep 0.2; done
+    start_tovi || { check "Tovi starts on two monitors" false; }
+    winctl click $(ctl_centre 1)
+    sleep 0.5
+    # Map pixel (502, 412) as in the capture scenarios, now at x 1700 + 502.
+    winctl drag 2150 520 2202 562 right
+    if wait_fitted; then
+        check "a map on the second monitor is captured" true
+        set -- $(map_origin)
+        check "its picture stood right of the first monitor's grid" test "$1" -gt 0
+        set -- $(map_rect)
+        local left=$1 top=$2 w=$(($3 - $1)) h=$(($4 - $2))
+        convert "$OUT/app/map.png" -crop "${w}x${h}+$((left - 1700))+$((top - 150))" +repage PNG24:"$OUT/expected-map2.png"
+        check_eq "tst.bmp equals that region of the map on the second monitor" \
+            "$(compare -metric AE "$OUT/app/tst.bmp" "$OUT/expected-map2.png" null: 2>&1)" "0"
+        check "the map is wider than what the first monitor's grid could hold" test $((left + w)) -gt 1600
+    else
+        check "a map on the second monitor is captured" false
+    fi
+    shot two-monitors
+    stop_all
+    wine reg delete 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /f >/dev/null 2>&1
+    wineserver -w 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    export DISPLAY=$old_display
+}
+
 desktop_scenarios() {
     desktop_esc_and_hint
     desktop_read_only_folder
+    desktop_two_monitors
 }

@@ -292,9 +292,14 @@ struct Win32_platform final : Platform {
     void Main_window_refresh() override { InvalidateRect(Main_wnd.load(), nullptr, FALSE); }
 
     void Main_window_to_front() override {
+        // On the window's own thread, which may take the foreground and the
+        // keyboard while Tovi is the program the user works with.
         HWND main = Main_wnd.load();
-        Force_foreground(main);
-        SetForegroundWindow(main);
+        On_window_thread(main, [main] {
+            SetForegroundWindow(main);
+            SetActiveWindow(main);
+            SetFocus(main);
+        });
     }
 
     bool Screen_snapshot(Image& out, Point& origin) override { return Win32_screen_snapshot(out, origin); }

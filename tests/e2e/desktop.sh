@@ -127,8 +127,63 @@ desktop_two_monitors() {
     export DISPLAY=$old_display
 }
 
+# The X window of one of Tovi's windows, found by its place and size
+# ("x y w h" as winctl gives them), and whether window A stands above window
+# B: xwininfo lists the root's children top first here.
+x_window_at() {
+    set -- $1
+    xwininfo -root -children | grep '"tovi.exe"' | grep -F " ${3}x${4}+${1}+${2} " | awk '{print $1}' | head -1
+}
+stands_above() {
+    local order
+    order=$(xwininfo -root -children | awk '{print $1}' | grep -nx -e "$1" -e "$2" | cut -d: -f2 | xargs)
+    [ "$order" = "$1 $2" ]
+}
+
+# Beside a real browser: Tovi stays above it through the capture, the main
+# window is in front after it, and in the route display the keyboard (Space)
+# goes to Tovi's main window.
+desktop_foreground() {
+    scenario foreground
+    check "no AttachThreadInput in the program" sh -c "! strings -e l '$OUT/app/tovi.exe' | grep -q AttachThreadInput && ! strings '$OUT/app/tovi.exe' | grep -q AttachThreadInput"
+    capture_prepare_map
+    rm -f "$OUT/app/"{tst.bmp,tst1.bmp,base.dat,d1.dat,d2.dat,d3.dat,d4.dat}
+    browser_start $CAPTURE_MAP_X $CAPTURE_MAP_Y || { check "chromium shows the map" false; browser_stop; return; }
+    start_tovi || { browser_stop; return; }
+    local browser main panel
+    browser=$(printf '0x%x' "$BROWSER_WIN")
+    main=$(x_window_at "$(winctl main | winctl_field rect)")
+    panel=$(x_window_at "$(winctl panel | winctl_field rect)")
+    e2e_log "  X windows: browser $browser, main $main, panel $panel"
+    check "at the start the panel stands above the browser" stands_above "$panel" "$browser"
+    winctl click $(ctl_centre 1)
+    sleep 0.5
+    browser_right_drag 1180 520 $CAPTURE_RELEASE
+    wait_fitted
+    sleep 0.5
+    main=$(x_window_at "$(winctl main | winctl_field rect)")
+    check "after the capture the main window stands above the browser" stands_above "$main" "$browser"
+    check "and the panel too" stands_above "$panel" "$browser"
+    shot foreground-captured
+    mark_map
+    build_route >/dev/null
+    winctl click $(ctl_centre 6)
+    sleep 0.5
+    set -- $(rs 5)
+    winctl move $1 $2
+    sleep 0.3
+    check_eq "in the route display the keyboard goes to the main window" "$(xdotool getwindowfocus getwindowname 2>/dev/null)" \
+        "$(winctl main | winctl_field caption)"
+    check "the main window still stands above the browser" stands_above "$main" "$browser"
+    shot foreground-route
+    winctl click $1 $2
+    browser_stop
+    stop_all
+}
+
 desktop_scenarios() {
     desktop_esc_and_hint
     desktop_read_only_folder
     desktop_two_monitors
+    desktop_foreground
 }

@@ -97,6 +97,29 @@ struct Capture_state {
 };
 Capture_state Cap;
 
+void Raise_above(HWND w) {
+    if (w) SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+}
+
+// The panel and the main window above the capture window.
+void Raise_own_windows() {
+    Raise_above(Main_wnd.load());
+    Raise_above(Panel_wnd.load());
+}
+
+bool Stands_above_capture(HWND w) {
+    for (HWND h = GetWindow(Capture_wnd.load(), GW_HWNDPREV); h; h = GetWindow(h, GW_HWNDPREV))
+        if (h == w) return true;
+    return false;
+}
+
+// Activation (a box closed, a click) can bring the capture window back over
+// them; each look puts them back where that happened.
+void Keep_own_windows_above() {
+    for (HWND w : {Main_wnd.load(), Panel_wnd.load()})
+        if (w && IsWindowVisible(w) && !Stands_above_capture(w)) Raise_above(w);
+}
+
 RECT Line_rect(POINT a, POINT b) {
     RECT r{std::min(a.x, b.x) - 2, std::min(a.y, b.y) - 2, std::max(a.x, b.x) + 3, std::max(a.y, b.y) + 3};
     return r;
@@ -177,7 +200,13 @@ LRESULT CALLBACK Capture_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
         return 0;  // the picture is no program: other buttons do nothing
-    case WM_MOUSEACTIVATE: return MA_ACTIVATE;
+    // A click on the picture does not raise it over the panel and the main
+    // window; where it becomes active again (a box closed), they are put back
+    // above it.
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) != WA_INACTIVE) Raise_own_windows();
+        return DefWindowProcW(wnd, msg, wparam, lparam);
     default: return DefWindowProcW(wnd, msg, wparam, lparam);
     }
 }
@@ -208,9 +237,6 @@ void Free_picture() {
     Cap.bits = nullptr;
 }
 
-void Raise_above(HWND w) {
-    if (w) SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-}
 
 }  // namespace
 
@@ -294,13 +320,13 @@ bool Win32_capture_window_open(const Image& snapshot, Point origin) {
     SetFocus(Capture_wnd);
     // The panel and the main window stay usable above the picture.
     Cap.main_before = Main_wnd.load();
-    Raise_above(Cap.main_before);
-    Raise_above(Panel_wnd.load());
+    Raise_own_windows();
     return true;
 }
 
 int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel) {
     if (!Capture_wnd) return Drag_cancelled;
+    Raise_own_windows();  // a box shown before this drag may have covered them
     Cap.result = -1;
     Cap.dragging = false;
     while (Cap.result < 0) {
@@ -308,6 +334,7 @@ int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel) {
             Band_end(Capture_wnd);
             return Drag_cancelled;
         }
+        Keep_own_windows_above();
         MSG msg;
         while (Cap.result < 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);

@@ -62,6 +62,17 @@ desktop_esc_and_hint() {
     sleep 0.5
     check_eq "then the help line says what a start needs" "$(winctl panel | winctl_field caption)" \
         " 白色道路のすぐ横にオレンジ色の印（地図の作図機能で描いた印など）がある所で、右ボタンを離してください。"
+    local capture_x above=""
+    capture_x=$(printf '0x%x' "$(xdotool search --name '^Tovi$' 2>/dev/null | head -1)")
+    # The windows are put back above the picture asynchronously: give it a moment.
+    for _ in $(seq 20); do
+        above=""
+        stands_above "$(x_window_at "$(winctl panel | winctl_field rect)")" "$capture_x" && above=p
+        stands_above "$(x_window_at "$(winctl main | winctl_field rect)")" "$capture_x" && above=${above}m
+        [ "$above" = pm ] && break
+        sleep 0.1
+    done
+    check_eq "after the box the panel and the main window stand above the picture again" "$above" "pm"
     shot capture-hint
     # Esc ends the tool: no map, no message, the button offered again.
     xdotool key Escape

@@ -3,6 +3,8 @@
 // own (capture, route wave, save) keep the panel busy until they return.
 #include "app/panel.h"
 
+#include "app/evac_view.h"
+
 #include <atomic>
 
 #include "platform/file_read.h"
@@ -77,6 +79,8 @@ void Panel_enable(int state) {
             if (row.marks[i] == 'E') Plat().Enable_control(ids[i], true);
             if (row.marks[i] == 'D') Plat().Enable_control(ids[i], false);
         }
+        // The evacuation map needs the route the display needs.
+        if (row.marks[5] != '-') Plat().Enable_control(Id_evac_map, row.marks[5] == 'E');
         if (row.marks[10] != '-') {
             Plat().Enable_control(Id_scale_100, row.marks[10] == 'E');
             Plat().Enable_control(Id_scale_200, row.marks[10] == 'E');
@@ -90,6 +94,7 @@ void Panel_enable(int state) {
 void Route_stale(int flag) {
     Plat().Enable_control(Id_route_check, flag == 0);
     Plat().Enable_control(Id_route_build, flag != 0);
+    Plat().Enable_control(Id_evac_map, flag == 0);
 }
 
 const char* Help_text(int id, bool map_captured) {
@@ -110,6 +115,7 @@ const char* Help_text(int id, bool map_captured) {
     case 1004: return " 距離からｶﾛﾘｰを導きますが、あくまで目安です。";
     case 1005: return " 選択したﾎﾟｲﾝﾄから、ｽﾀｰﾄ地点、あるいは、ｽﾀｰﾄ->目的地までの距離です。";
     case 1031: return " 70ｍ/分として、距離から時間を導き出します。";
+    case Id_evac_map: return Evac_help_text;
     default: return nullptr;
     }
 }
@@ -126,7 +132,13 @@ void Help_line(int id) {
 }
 
 int Panel_command(int id) {
+    // Every command but the evacuation map's own and the scale goes back to
+    // the plain map first: tools, the route and the files work on it.
+    if (id != Id_evac_map && id != Id_scale_100 && id != Id_scale_200) Evac_map_leave();
     switch (id) {
+    case Id_evac_map:
+        Evac_map_command();
+        return 0;
     case Id_evac:
         if ((Panel_state & Panel_map_captured) == 0) {
             Aerial_mode = Plat().Key_down(Vk_shift) ? 1 : 0;
@@ -198,6 +210,7 @@ int Panel_command(int id) {
         Plat().Check_control(Id_scale_200, false);
         Scale_flag = id == Id_scale_100 ? 0 : 1;
         Plat().Check_control(id, true);
+        Evac_scale_changed();
         return 0;
     default:
         return 0;

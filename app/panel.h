@@ -30,6 +30,7 @@ enum Panel_control : int {
     Id_minutes = Rid_minutes,
     Id_scale_100 = Rid_scale_100,
     Id_scale_200 = Rid_scale_200,
+    Id_evac_map = Rid_evac_map,  // "避難地図": offered exactly when "ルート検証" is
 };
 
 // Panel_state bits.

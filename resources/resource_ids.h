@@ -27,6 +27,18 @@
 #define Rid_minutes 1031
 #define Rid_scale_100 1023
 #define Rid_scale_200 1024
+#define Rid_evac_map 1040 /* "避難地図" */
+
+/* The choices of the evacuation map (dialog 120). */
+#define Rid_evac_dialog 120
+#define Rid_evac_speed 1201
+#define Rid_evac_band 1202
+#define Rid_evac_limit 1203
+#define Rid_evac_title 1204
+#define Rid_evac_source 1205
+#define Rid_evac_status 1206
+#define Rid_evac_png 1207
+#define Rid_evac_print 1208
 
 /* The question box (dialog 30004). */
 #define Rid_question_yes 30001

@@ -1,0 +1,387 @@
+// The evacuation map in the program. Runs on the control panel's thread (the
+// button, the dialog it opens, the panel's other commands), so the shown
+// state needs no lock of its own; the pictures and records it reads are
+// taken under their locks.
+#include "app/evac_view.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "map/grid.h"
+#include "map/pictures.h"
+#include "markers/base_data.h"
+#include "markers/tools.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "platform/shell_flags.h"
+#include "route/render.h"
+#include "route/travel_time.h"
+#include "route/wave.h"
+#include "storage/data_folder.h"
+#include "storage/file_io.h"
+
+Evac_choices Evac_last;
+
+namespace {
+
+Evac_seam* Seam = nullptr;
+
+// The state while the evacuation map is shown: the walk of every pixel
+// (the route cannot change meanwhile: every command that could change it
+// goes back to the plain map first) and the font.
+bool Shown = false;
+std::vector<int32_t> Counts;
+Text_font Font;
+
+std::string Number_text(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string Trimmed(const std::string& s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    size_t a = 0, b = s.size();
+    // The full-width blank too, which a Japanese input method types.
+    for (;;) {
+        if (a < b && blank(s[a])) ++a;
+        else if (b - a >= 3 && s.compare(a, 3, "\u3000") == 0) a += 3;
+        else break;
+    }
+    for (;;) {
+        if (b > a && blank(s[b - 1])) --b;
+        else if (b - a >= 3 && s.compare(b - 3, 3, "\u3000") == 0) b -= 3;
+        else break;
+    }
+    return s.substr(a, b - a);
+}
+
+// Full-width digits and point as the half-width ones, so that a number typed
+// with a Japanese input method reads as typed.
+std::string Half_width_digits(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        // U+FF10..U+FF19 are EF BC 90..99; U+FF0E is EF BC 8E.
+        if (i + 2 < s.size() && uint8_t(s[i]) == 0xEF && uint8_t(s[i + 1]) == 0xBC) {
+            const uint8_t c = uint8_t(s[i + 2]);
+            if (c >= 0x90 && c <= 0x99) {
+                out += char('0' + (c - 0x90));
+                i += 3;
+                continue;
+            }
+            if (c == 0x8E) {
+                out += '.';
+                i += 3;
+                continue;
+            }
+        }
+        out += s[i++];
+    }
+    return out;
+}
+
+Map_scale Scale_now() {
+    Map_scale s;
+    s.flag = Scale_flag.load();
+    Base_tail tail;
+    {
+        std::lock_guard lock(Markers_lock);
+        tail = Tail_read(Base_data);
+    }
+    if (tail.marked() && tail.metres_per_pixel > 0 && std::isfinite(tail.metres_per_pixel))
+        s.metres_per_pixel = tail.metres_per_pixel;
+    return s;
+}
+
+Evac_options Options_of(const Evac_choices& c) {
+    Evac_options o;
+    o.speed = c.speed;
+    o.band_minutes = c.band_minutes;
+    o.limit_minutes = c.limit_minutes;
+    o.scale = Scale_now();
+    return o;
+}
+
+Evac_choices Choices_now() {
+    Base_tail tail;
+    {
+        std::lock_guard lock(Markers_lock);
+        tail = Tail_read(Base_data);
+    }
+    return Evac_choices_of(tail, Evac_last);
+}
+
+// Keeps the choices with the work (its base.dat tail, written by the next
+// save) and as the last used.
+void Choices_keep(const Evac_choices& c) {
+    Evac_last = c;
+    std::lock_guard lock(Markers_lock);
+    Base_tail tail = Tail_read(Base_data);
+    Evac_choices_into(tail, c);
+    Tail_write(Base_data, tail);
+}
+
+// The records and sets of now, for a drawing.
+void Work_now(Image& map, Base_record& sets) {
+    {
+        std::lock_guard lock(Markers_lock);
+        sets = Base_data;
+    }
+    std::lock_guard lock(Shown_lock);
+    map = Map_image;
+}
+
+// Draws the map for the choices into the shown map; "" when drawn.
+std::string Draw(const Evac_choices& c) {
+    Image map;
+    Base_record sets;
+    Work_now(map, sets);
+    Evac_texts texts;
+    texts.title = c.title;
+    texts.source = c.source;
+    texts.date = Evac_today_text();
+    Evac_render r = Evac_map_render(map, sets, Counts, Options_of(c), texts, Font);
+    if (!r.error.empty()) return r.error;
+    const int32_t w = r.picture.w, h = r.picture.h;
+    {
+        std::lock_guard lock(Shown_lock);
+        Shown_map = std::move(r.picture);
+    }
+    Plat().Fit_main_window(w, h);
+    Plat().Main_window_refresh();
+    return "";
+}
+
+// A drawing's error in the user's words.
+std::string Draw_error_text(const std::string& error) {
+    if (error.find("too long") != std::string::npos) return "題名か出典が長すぎます。短くしてください。";
+    return Evac_draw_failed_text + error;
+}
+
+bool Font_ready() {
+    if (Font.ok()) return true;
+    std::string why = Seam ? Seam->Font_load(Font) : "no font source";
+    if (!why.empty()) {
+        Plat().Message_box(std::string(Evac_no_font_text) + "\n" + why, Confirm_caption, Box_ok, Owner_panel);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Evac_speed_text(double speed) {
+    for (const Evac_speed_preset& p : Evac_speed_presets)
+        if (p.speed == speed) return p.text;
+    return Number_text(speed) + " m/分";
+}
+
+std::string Evac_band_text(int32_t minutes) { return std::to_string(minutes) + "分"; }
+
+std::string Evac_choices_parse(const std::string& speed_text, int32_t band_minutes, const std::string& limit_text,
+                               const std::string& title_text, const std::string& source_text, Evac_choices& out) {
+    Evac_choices c;
+    // The speed: a number, then nothing, or the unit and a preset's words.
+    const std::string speed = Half_width_digits(Trimmed(speed_text));
+    size_t n = 0;
+    int dots = 0;
+    while (n < speed.size() && ((speed[n] >= '0' && speed[n] <= '9') || speed[n] == '.')) dots += speed[n++] == '.';
+    const std::string rest = Trimmed(speed.substr(n));
+    const bool unit_ok = rest.empty() || rest.rfind("m/分", 0) == 0 || rest.rfind("m", 0) == 0;
+    double v = 0;
+    if (n == 0 || dots > 1 || speed.substr(0, n) == "." || !unit_ok) return "歩行速度は、１分に歩くメートル数を数字で入れてください（例：43）。";
+    auto [p, ec] = std::from_chars(speed.data(), speed.data() + n, v);
+    if (ec != std::errc() || p != speed.data() + n || !(v > 0) || v > Evac_speed_max || !std::isfinite(v))
+        return "歩行速度は、0より大きく1000以下の m/分 で入れてください。";
+    c.speed = v;
+    if (band_minutes < 1 || band_minutes > 600) return "時間の幅は1分以上で選んでください。";
+    c.band_minutes = band_minutes;
+    const std::string limit = Half_width_digits(Trimmed(limit_text));
+    if (limit.empty()) {
+        c.limit_minutes = 0;
+    } else {
+        int32_t m = 0;
+        auto [q, ec2] = std::from_chars(limit.data(), limit.data() + limit.size(), m);
+        if (ec2 != std::errc() || q != limit.data() + limit.size() || m < 1 || m > Evac_limit_max)
+            return "制限時間は1から6000までの分数で入れてください（なしは空欄）。";
+        c.limit_minutes = m;
+    }
+    const std::string title = Trimmed(title_text), source = Trimmed(source_text);
+    c.title = title.empty() ? Evac_choices{}.title : title;
+    c.source = source;
+    if (c.title.size() >= size_t(Tail_title_bytes)) return "題名が長すぎます（全角で42文字まで）。";
+    if (c.source.size() >= size_t(Tail_title_bytes)) return "出典が長すぎます（全角で42文字まで）。";
+    // Texts that end within a character when cut would be lost on a save.
+    for (const std::string* s : {&c.title, &c.source})
+        for (char32_t cp : Utf8_decode(*s))
+            if (cp == U'\uFFFD' || cp < 0x20) return "題名と出典には、表示できる文字だけを入れてください。";
+    out = c;
+    return "";
+}
+
+Evac_choices Evac_choices_of(const Base_tail& tail, const Evac_choices& last) {
+    Evac_choices c = last;
+    // The layout knows no "unset" limit: 0 is none, in every folder.
+    c.limit_minutes = 0;
+    if (!tail.marked()) return c;
+    if (tail.speed > 0 && tail.speed <= Evac_speed_max && std::isfinite(tail.speed)) c.speed = tail.speed;
+    if (tail.band_minutes > 0 && tail.band_minutes <= 600) c.band_minutes = tail.band_minutes;
+    c.limit_minutes = tail.limit_minutes > 0 && tail.limit_minutes <= Evac_limit_max ? tail.limit_minutes : 0;
+    if (!tail.title.empty()) c.title = tail.title;
+    if (!tail.source.empty()) c.source = tail.source;
+    return c;
+}
+
+void Evac_choices_into(Base_tail& tail, const Evac_choices& c) {
+    if (!tail.marked()) {
+        tail = Base_tail{};
+        tail.mark = Tail_mark;
+        tail.version = Tail_version;
+    }
+    tail.speed = c.speed;
+    tail.band_minutes = c.band_minutes;
+    tail.limit_minutes = c.limit_minutes;
+    tail.title = c.title;
+    tail.source = c.source;
+}
+
+void Evac_seam_install(Evac_seam* seam) {
+    Seam = seam;
+    Font = Text_font{};  // the next font comes from this seam
+}
+
+bool Evac_route_current() {
+    int32_t total;
+    uint64_t markers;
+    {
+        std::lock_guard lock(Markers_lock);
+        total = Base_data.Road_rec_total;
+        markers = Markers_sum(Base_data);
+    }
+    return total > 0 && Route_markers_sum.load() == markers;
+}
+
+bool Evac_shown() { return Shown; }
+
+int Evac_map_command() {
+    if (Shown) {
+        Evac_map_leave();
+        return 1;
+    }
+    // The route display paints into the shown map: it ends first.
+    Tool_stop();
+    if (!Evac_route_current()) {
+        Plat().Message_box(Evac_no_route_text, Confirm_caption, Box_ok, Owner_panel);
+        return 1;
+    }
+    if (!Font_ready()) return 1;
+    int32_t total, two;
+    {
+        std::lock_guard lock(Markers_lock);
+        total = Base_data.Road_rec_total;
+        two = Base_data.Evac_n == 2;
+    }
+    Travel_counts(total, two, Counts);
+    const Evac_choices c = Choices_now();
+    std::string error = Draw(c);
+    if (!error.empty()) {
+        // Choices kept with the work that no longer fit: the defaults instead.
+        error = Draw(Evac_choices{});
+        if (!error.empty()) {
+            Counts.clear();
+            Plat().Message_box(Draw_error_text(error), Confirm_caption, Box_ok, Owner_panel);
+            return 1;
+        }
+        Choices_keep(Evac_choices{});
+    } else {
+        Choices_keep(c);
+    }
+    Shown = true;
+    if (Seam) Seam->Choices_dialog(Choices_now());
+    return 0;
+}
+
+void Evac_map_leave() {
+    if (!Shown) return;
+    Shown = false;
+    Counts.clear();
+    Counts.shrink_to_fit();
+    Map_restore();
+    int32_t w, h;
+    {
+        std::lock_guard lock(Shown_lock);
+        w = Map_image.w, h = Map_image.h;
+    }
+    Plat().Fit_main_window(w, h);
+    Plat().Main_window_refresh();
+}
+
+std::string Evac_apply(const Evac_choices& c) {
+    if (!Shown) return "";
+    const std::string error = Draw(c);
+    if (!error.empty()) return Draw_error_text(error);
+    Choices_keep(c);
+    return "";
+}
+
+void Evac_scale_changed() {
+    if (Shown) Draw(Choices_now());
+}
+
+std::string Evac_today_text() {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* t = std::localtime(&now);
+    if (!t) return "";
+    return std::to_string(t->tm_year + 1900) + "年" + std::to_string(t->tm_mon + 1) + "月" + std::to_string(t->tm_mday) + "日";
+}
+
+Evac_page Evac_page_now(const Page_setup& setup) {
+    Evac_page pg;
+    if (!Font.ok() && Seam) Seam->Font_load(Font);
+    Image map;
+    Base_record sets;
+    Work_now(map, sets);
+    std::vector<int32_t> counts = Counts;
+    if (counts.empty()) Travel_counts(sets.Road_rec_total, sets.Evac_n == 2, counts);
+    const Evac_choices c = Choices_now();
+    Evac_texts texts;
+    texts.title = c.title;
+    texts.source = c.source;
+    texts.date = Evac_today_text();
+    return Evac_page_render(setup, map, sets, counts, Options_of(c), texts, Font);
+}
+
+int Evac_image_save() {
+    if (!Seam || !Evac_route_current()) return 1;
+    const std::string folder = Data_folder.empty() ? Exe_folder : Data_folder;
+    std::string path;
+    if (!Seam->Save_path_pick(Path_join(folder, Evac_image_file), path)) return 1;
+    Page_setup setup;  // A4 landscape at 150 dpi, as tovi-cli render --paper A4
+    setup.paper = Paper::A4;
+    setup.landscape = true;
+    setup.dpi = 150;
+    const Evac_page pg = Evac_page_now(setup);
+    if (!pg.error.empty()) {
+        Plat().Message_box(Draw_error_text(pg.error), Confirm_caption, Box_ok, Owner_panel);
+        return 1;
+    }
+    if (!Png_write(pg.picture, path)) {
+        Plat().Message_box(std::string(Evac_save_failed_text) + "\n" + path, Confirm_caption, Box_ok, Owner_panel);
+        return 1;
+    }
+    Plat().Beep();
+    return 0;
+}
+
+int Evac_print() {
+    if (!Seam || !Evac_route_current()) return 1;
+    bool printed = false;
+    const std::string why = Seam->Print(printed);
+    if (!why.empty()) {
+        Plat().Message_box(std::string(Evac_print_failed_text) + why, Confirm_caption, Box_ok, Owner_panel);
+        return 1;
+    }
+    return printed ? 0 : 1;
+}

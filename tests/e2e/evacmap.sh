@@ -1,0 +1,157 @@
+# The evacuation map in the program: "避難地図" on the panel, offered once a
+# route is built, shows every reached street in its band's colour in the main
+# window with the legend beside the map; a choice in its dialog changes it at
+# once; "画像保存" writes the page; a second press brings the plain map back.
+# The map area is compared pixel for pixel with tovi-cli render of the saved
+# folder (the legends' texts may differ in font).
+
+# How many pixels of each band colour (green ... black) a picture holds in
+# the rectangle X Y W H, as eight numbers.
+band_counts() {  # band_counts PICTURE X Y W H
+    convert "$1" -crop "${4}x${5}+$2+$3" +repage -depth 8 rgb:- | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+bands = [(0, 150, 60), (140, 195, 35), (255, 228, 0), (245, 130, 0), (215, 20, 30), (165, 95, 205), (120, 70, 20), (25, 25, 25)]
+count = dict.fromkeys(bands, 0)
+for i in range(0, len(data) - 2, 3):
+    c = (data[i], data[i + 1], data[i + 2])
+    if c in count:
+        count[c] += 1
+print(" ".join(str(count[b]) for b in bands))'
+}
+
+# Pixels that differ between the top-left W x H of two pictures.
+area_diff() {  # area_diff A B W H
+    convert "$1" -crop "${3}x${4}+0+0" +repage PNG24:"$OUT/area-a.png"
+    convert "$2" -crop "${3}x${4}+0+0" +repage PNG24:"$OUT/area-b.png"
+    compare -metric AE "$OUT/area-a.png" "$OUT/area-b.png" null: 2>&1 | cut -d' ' -f1
+}
+
+# The main window's client area out of a screenshot.
+client_shot() {  # client_shot SHOT OUT.png
+    set -- "$1" "$2" $(winctl main | winctl_field client)
+    convert "$1" -crop "${5}x${6}+$3+$4" +repage PNG24:"$2"
+}
+
+wait_window() {  # wait_window CAPTION: its rect once it is there
+    local r=""
+    for _ in $(seq 50); do
+        r=$(winctl find "$1")
+        [ -n "$r" ] && break
+        sleep 0.2
+    done
+    echo "$r"
+}
+
+evacmap_program() {
+    scenario evacmap
+    capture_prepare_map
+    rm -rf "$OUT/app/a-"*
+    mkdir -p "$OUT/app/a-evac"
+    rm -f "$OUT/app/evac-page.png"
+    capture_map || { check "map captured" false; stop_all; return; }
+    check_eq "避難地図 not offered before a route" "$(winctl ctl 1040 | winctl_field enabled)" "0"
+    mark_map
+    check_eq "避難地図 not offered for markers without a route" "$(winctl ctl 1040 | winctl_field enabled)" "0"
+    build_route >/dev/null
+    check_eq "避難地図 offered once the route is built" "$(winctl ctl 1040 | winctl_field enabled)" "1"
+    check_eq "the button's text" "$(winctl ctl 1040 | winctl_field text)" "避難地図"
+    winctl click $(ctl_centre 7)
+    browse_pick_child 1
+    check "the work saved" wait_saved "$OUT/app/a-evac"
+    sleep 0.5
+    local map_w map_h
+    read -r map_w map_h < <(identify -format '%w %h' "$OUT/app/tst.bmp")
+    local plain_size
+    plain_size=$(winctl main | winctl_field client | cut -d' ' -f3,4)
+
+    winctl click $(ctl_centre 1040)
+    local dlg
+    dlg=$(wait_window "避難地図の設定")
+    check "the choices dialog opens" test -n "$dlg"
+    sleep 1
+    shot evacmap-shown
+    client_shot "$OUT/shots/evacmap-shown.png" "$OUT/evac-shown.png"
+    local size
+    size=$(winctl main | winctl_field client | cut -d' ' -f3,4)
+    check "the main window is wider than the map: the legend beside it ($size, map $map_w x $map_h)" \
+        test "${size%% *}" -gt "$map_w"
+    local counts
+    counts=($(band_counts "$OUT/evac-shown.png" 0 0 "$map_w" "$map_h"))
+    e2e_log "  band pixels shown: ${counts[*]}"
+    check "the main window shows the streets in band colours (green, yellow-green, yellow)" \
+        test "${counts[0]}" -gt 1000 -a "${counts[1]}" -gt 1000 -a "${counts[2]}" -gt 1000
+    if [ -x "$TOVI_CLI" ]; then
+        "$TOVI_CLI" render "$OUT/app/a-evac" "$OUT/evac-cli.png" >/dev/null 2>&1
+        check_eq "the map area equals tovi-cli render of the saved folder" \
+            "$(area_diff "$OUT/evac-shown.png" "$OUT/evac-cli.png" "$map_w" "$map_h")" "0"
+    fi
+
+    # A band of 1 minute, chosen in the dialog's list: the map follows at once.
+    local dwin
+    dwin=$(xdotool search --name '^避難地図の設定$' | head -1)
+    xdotool windowfocus "$dwin" 2>/dev/null
+    xdotool key --window "$dwin" Tab
+    sleep 0.3
+    xdotool key --window "$dwin" Down
+    sleep 1.5
+    shot evacmap-band1
+    client_shot "$OUT/shots/evacmap-band1.png" "$OUT/evac-band1.png"
+    local counts1
+    counts1=($(band_counts "$OUT/evac-band1.png" 0 0 "$map_w" "$map_h"))
+    e2e_log "  band pixels at 1 minute: ${counts1[*]}"
+    check "a choice changes the map at once (fewer green pixels at 1 minute)" test "${counts1[0]}" -lt "${counts[0]}"
+    if [ -x "$TOVI_CLI" ]; then
+        "$TOVI_CLI" render "$OUT/app/a-evac" "$OUT/evac-cli-band1.png" --band 1 >/dev/null 2>&1
+        check_eq "at 1 minute too the map area equals tovi-cli render --band 1" \
+            "$(area_diff "$OUT/evac-band1.png" "$OUT/evac-cli-band1.png" "$map_w" "$map_h")" "0"
+    fi
+
+    # 画像保存: the save dialog, a file name typed, Return.
+    winctl box-click "避難地図の設定" 1207
+    local save
+    save=$(wait_window "画像保存")
+    check "画像保存 opens the save dialog" test -n "$save"
+    sleep 0.8
+    local swin
+    swin=$(xdotool search --name '^画像保存$' | head -1)
+    xdotool windowfocus "$swin" 2>/dev/null
+    xdotool key --window "$swin" ctrl+a
+    xdotool type --window "$swin" 'C:\tovi\evac-page.png'
+    sleep 0.3
+    xdotool key --window "$swin" Return
+    for _ in $(seq 50); do [ -s "$OUT/app/evac-page.png" ] && break; sleep 0.2; done
+    check "画像保存 writes the PNG" test -s "$OUT/app/evac-page.png"
+    shot evacmap-saved
+    if [ -s "$OUT/app/evac-page.png" ]; then
+        check_eq "the page is A4 landscape at 150 dpi" "$(identify -format '%w %h' "$OUT/app/evac-page.png")" "1754 1240"
+        local same=""
+        if [ -x "$TOVI_CLI" ]; then
+            # The program draws with the font this Windows gives it: one of IPA's.
+            for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf; do
+                [ -s "$f" ] || continue
+                "$TOVI_CLI" render "$OUT/app/a-evac" "$OUT/evac-cli-page.png" --band 1 --paper A4 --font "$f" >/dev/null 2>&1
+                [ "$(area_diff "$OUT/app/evac-page.png" "$OUT/evac-cli-page.png" 1754 1240)" = 0 ] && same=$f
+            done
+            check "the saved page equals tovi-cli render --paper A4 of the saved folder (font ${same:-none})" test -n "$same"
+        fi
+    fi
+
+    # Closed, the map stays; a second press brings the plain map back.
+    winctl box-click "避難地図の設定" 1
+    sleep 0.5
+    check "the dialog is closed" test -z "$(winctl find "避難地図の設定")"
+    winctl click $(ctl_centre 1040)
+    sleep 1
+    shot evacmap-back
+    check_eq "back: the client area has the map's size" "$(winctl main | winctl_field client | cut -d' ' -f3,4)" "$plain_size"
+    client_shot "$OUT/shots/evacmap-back.png" "$OUT/evac-back.png"
+    local diff
+    diff=($($PIXELS check-markers "$OUT/app/tst.bmp" "$OUT/evac-back.png"))
+    check_eq "back: the plain map with its markers" "${diff[1]}" "0"
+    stop_all
+}
+
+evacmap_scenarios() {
+    evacmap_program
+}

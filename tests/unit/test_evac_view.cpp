@@ -1,0 +1,411 @@
+// The evacuation map in the program: the panel's "避難地図" offered exactly
+// for a current route, shown in the main window in place of the plain map
+// and back, the choices read and checked as typed, kept with the work and
+// defaulting to the last ones used, and "画像保存" writing the page of
+// tovi-cli render --paper A4, against the scripted fake platform.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+#include "app/evac_view.h"
+#include "app/panel.h"
+#include "app/shell.h"
+#include "map/grid.h"
+#include "map/pictures.h"
+#include "markers/base_data.h"
+#include "markers/markers.h"
+#include "platform/fake/fake_platform.h"
+#include "route/render.h"
+#include "route/route_trace.h"
+#include "route/travel_time.h"
+#include "route/wave.h"
+#include "storage/base_tail.h"
+#include "storage/data_files.h"
+#include "storage/data_folder.h"
+#include "temp_folder.h"
+
+namespace {
+
+constexpr uint32_t White = Rgb(255, 255, 255);
+constexpr uint32_t Grey = Rgb(200, 200, 200);
+
+std::vector<uint8_t> Bytes_of(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Japanese_font_path() {
+    for (const char* p : {"/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+                          "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"})
+        if (!Bytes_of(p).empty()) return p;
+    return "";
+}
+
+// The system's part, scripted: the font from a file, the dialog as a script
+// of choices, the save dialog's answer.
+struct Scripted_seam : Evac_seam {
+    std::string font_path = Japanese_font_path();
+    std::vector<Evac_choices> dialogs;          // the choices each dialog opened with
+    std::function<void()> in_dialog;            // what the user does in it
+    std::optional<std::string> save_answer;     // nullopt: cancelled
+    std::vector<std::string> save_suggested;
+    std::string Font_load(Text_font& font) override {
+        if (font_path.empty()) return "no font";
+        return Text_font_load(font, Bytes_of(font_path));
+    }
+    void Choices_dialog(const Evac_choices& now) override {
+        dialogs.push_back(now);
+        if (in_dialog) in_dialog();
+    }
+    bool Save_path_pick(const std::string& suggested, std::string& out) override {
+        save_suggested.push_back(suggested);
+        if (!save_answer) return false;
+        out = *save_answer;
+        return true;
+    }
+    std::string Print(bool& printed) override {
+        printed = false;
+        return "";
+    }
+};
+
+// A street of 300 x 5 white pixels on grey, an evacuation place at its left
+// end, its route built as "ルート作成" builds it.
+struct Evac_view_test : ::testing::Test {
+    Fake_scope scope;
+    Fake_platform& fake = scope.fake;
+    Scripted_seam seam;
+    Image map{320, 60, Grey};
+    std::vector<int32_t> counts;
+
+    void SetUp() override {
+        if (seam.font_path.empty()) GTEST_SKIP() << "no Japanese font installed (fonts-ipafont-gothic)";
+        Shell_start();
+        Evac_seam_install(&seam);
+        Evac_last = Evac_choices{};
+        for (int32_t y = 28; y < 33; ++y)
+            for (int32_t x = 12; x < 308; ++x) map.set(x, y, White);
+        Base_record b{};
+        b.Evac_n = 1;
+        b.Evac_x[0] = 20, b.Evac_y[0] = 30;
+        b.Map_rect = {0, 0, map.w, map.h};
+        {
+            std::lock_guard lock(Markers_lock);
+            Base_data = b;
+        }
+        {
+            std::lock_guard lock(Shown_lock);
+            Map_image = map;
+            Photo_image = Image();
+        }
+        Map_restore();
+        Route_index_drop();
+        ASSERT_EQ(Route_build(), 0);
+        Travel_counts(Base_data.Road_rec_total, 0, counts);
+        ASSERT_TRUE(Evac_route_current());
+    }
+    void TearDown() override {
+        Evac_map_leave();
+        Evac_seam_install(nullptr);
+        Route_index_drop();
+        std::lock_guard lock(Markers_lock);
+        Base_data = Base_record{};
+        Route_markers_sum = 0;
+    }
+    uint32_t Shown_at(int32_t x, int32_t y) {
+        std::lock_guard lock(Shown_lock);
+        return Shown_map.get(x, y) & 0xFFFFFF;
+    }
+    Point Shown_size() {
+        std::lock_guard lock(Shown_lock);
+        return {Shown_map.w, Shown_map.h};
+    }
+    Evac_options Options(const Evac_choices& c) const {
+        Evac_options o;
+        o.speed = c.speed, o.band_minutes = c.band_minutes, o.limit_minutes = c.limit_minutes;
+        o.scale.flag = Scale_flag.load();
+        return o;
+    }
+    // The band colour a street pixel must show for the choices.
+    uint32_t Expected_colour(int32_t x, int32_t y, const Evac_choices& c) const {
+        const int32_t count = counts[size_t(x) + size_t(y) * Grid_w_fixed];
+        const Evac_options o = Options(c);
+        if (Evac_beyond(count, o) && Evac_stripe(x, y)) return Evac_stripe_colour;
+        return Evac_band_colour(Evac_band(count, o)) & 0xFFFFFF;
+    }
+};
+
+TEST_F(Evac_view_test, OfferedExactlyWhenTheRouteDisplayIs) {
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        bool offered;
+    } cases[] = {
+        {"route built", [] { Route_stale(0); }, true},
+        {"route out of date", [] { Route_stale(1); }, false},
+        {"panel at start", [] { Panel_enable(1); }, false},
+        {"a map captured", [] { Panel_enable(22); }, false},
+        {"route being built", [] { Panel_enable(10); }, false},
+        {"a folder loaded whose route is current", [] { Shell_loaded(true); }, true},
+        {"a folder loaded whose route is out of date", [] { Shell_loaded(false); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.enabled.erase(Id_evac_map);
+        c.act();
+        ASSERT_EQ(fake.enabled.count(Id_evac_map), 1u);
+        EXPECT_EQ(fake.enabled.at(Id_evac_map), c.offered);
+        EXPECT_EQ(fake.enabled.at(Id_evac_map), fake.enabled.count(Id_route_check) ? fake.enabled.at(Id_route_check) : c.offered);
+    }
+    // Tools and the delete tool leave both as they are.
+    fake.enabled.erase(Id_evac_map);
+    Panel_enable(11);
+    EXPECT_EQ(fake.enabled.count(Id_evac_map), 0u);
+    EXPECT_STREQ(Help_text(Id_evac_map, true), Evac_help_text);
+}
+
+TEST_F(Evac_view_test, ShownInPlaceOfTheMapAndBackOnASecondPress) {
+    Image plain;
+    {
+        std::lock_guard lock(Shown_lock);
+        plain = Shown_map;
+    }
+    Panel_command(Id_evac_map);
+    ASSERT_TRUE(Evac_shown());
+    ASSERT_EQ(seam.dialogs.size(), 1u);
+    EXPECT_EQ(seam.dialogs[0], Evac_choices{});
+    // The map at 1:1 at the top-left, the legend beside it; the window fitted to both.
+    const Point size = Shown_size();
+    EXPECT_EQ(size.y >= map.h && size.x > map.w, true);
+    EXPECT_EQ(fake.fitted, size);
+    int checked = 0;
+    for (int32_t x = 40; x < 300; x += 7) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(Shown_at(x, 30), Expected_colour(x, 30, Evac_choices{}));
+        ++checked;
+    }
+    EXPECT_GT(checked, 30);
+    // The far end is beyond the first band (a 300 m street at 2 m a pixel, 43 m a minute).
+    EXPECT_NE(Shown_at(300, 30), Shown_at(40, 30));
+    // The rest of the map faded, not left as it was.
+    EXPECT_NE(Shown_at(5, 5), Grey);
+
+    Panel_command(Id_evac_map);
+    EXPECT_FALSE(Evac_shown());
+    EXPECT_EQ(seam.dialogs.size(), 1u);
+    std::lock_guard lock(Shown_lock);
+    EXPECT_EQ(Shown_map.w, map.w);
+    EXPECT_EQ(Shown_map.px, plain.px);
+    EXPECT_EQ(fake.fitted, (Point{map.w, map.h}));
+}
+
+TEST_F(Evac_view_test, AChoiceRedrawsAtOnceAndAnyOtherCommandGoesBack) {
+    Evac_choices one;
+    one.band_minutes = 1;
+    one.limit_minutes = 2;
+    one.title = "東町の避難地図";
+    one.source = "地理院地図";
+    std::string applied = "not called";
+    seam.in_dialog = [&] { applied = Evac_apply(one); };
+    Panel_command(Id_evac_map);
+    EXPECT_EQ(applied, "");
+    for (int32_t x = 40; x < 300; x += 11) EXPECT_EQ(Shown_at(x, 30), Expected_colour(x, 30, one)) << x;
+    EXPECT_EQ(Evac_last, one);
+    const Base_tail tail = Tail_read(Base_data);
+    EXPECT_TRUE(tail.marked());
+    EXPECT_EQ(tail.speed, 43.0);
+    EXPECT_EQ(tail.band_minutes, 1);
+    EXPECT_EQ(tail.limit_minutes, 2);
+    EXPECT_EQ(tail.title, "東町の避難地図");
+    EXPECT_EQ(tail.source, "地理院地図");
+
+    // The scale redraws it too: at 100 m a pixel is half as long.
+    const uint32_t before = Shown_at(293, 30);  // off the stripes beyond the limit
+    Panel_command(Id_scale_100);
+    EXPECT_TRUE(Evac_shown());
+    EXPECT_EQ(Shown_at(293, 30), Expected_colour(293, 30, one));
+    EXPECT_NE(Shown_at(293, 30), before);
+    Panel_command(Id_scale_200);
+
+    // A title too long for the legend: said, and the map stays as it was.
+    Evac_choices wide = one;
+    wide.title.clear();
+    for (int i = 0; i < 60; ++i) wide.title += "避";
+    EXPECT_NE(Evac_apply(wide), "");
+    EXPECT_EQ(Evac_last, one);
+
+    // "保存" (cancelled in the folder browser) goes back to the plain map first.
+    fake.folder_answers = {std::nullopt};
+    Panel_command(Id_save);
+    EXPECT_FALSE(Evac_shown());
+    EXPECT_EQ(Shown_size(), (Point{map.w, map.h}));
+}
+
+TEST_F(Evac_view_test, NoMapForARouteOutOfDate) {
+    {
+        std::lock_guard lock(Markers_lock);
+        Base_data.Evac_x[0] = 30;  // moved since the route was built
+    }
+    EXPECT_FALSE(Evac_route_current());
+    EXPECT_EQ(Evac_map_command(), 1);
+    EXPECT_FALSE(Evac_shown());
+    EXPECT_TRUE(seam.dialogs.empty());
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, Evac_no_route_text);
+    EXPECT_EQ(Shown_size(), (Point{map.w, map.h}));
+}
+
+TEST_F(Evac_view_test, NoMapWithoutAJapaneseFont) {
+    seam.font_path = "/nonexistent";
+    Evac_seam_install(&seam);
+    EXPECT_EQ(Evac_map_command(), 1);
+    EXPECT_FALSE(Evac_shown());
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text.rfind(Evac_no_font_text, 0), 0u);
+}
+
+TEST_F(Evac_view_test, ChoicesOfTheWorkOrTheLastUsed) {
+    Evac_choices last;
+    last.speed = 60, last.band_minutes = 5, last.limit_minutes = 9, last.title = "前の題名", last.source = "前の出典";
+    Evac_choices want = last;
+    want.limit_minutes = 0;  // a limit of 0 is none
+    Base_tail unmarked;
+    EXPECT_EQ(Evac_choices_of(unmarked, last), want);
+    Base_tail zero;
+    zero.mark = Tail_mark, zero.version = Tail_version;
+    EXPECT_EQ(Evac_choices_of(zero, last), want);
+    Base_tail full = zero;
+    Evac_choices own;
+    own.speed = 30, own.band_minutes = 1, own.limit_minutes = 12, own.title = "題", own.source = "地理院地図";
+    Evac_choices_into(full, own);
+    EXPECT_EQ(Evac_choices_of(full, last), own);
+    Base_tail fresh;
+    Evac_choices_into(fresh, own);
+    EXPECT_TRUE(fresh.marked());
+    EXPECT_EQ(fresh.version, Tail_version);
+    // Out of range in a file: the last used instead.
+    Base_tail odd = zero;
+    odd.speed = -1, odd.band_minutes = 100000;
+    EXPECT_EQ(Evac_choices_of(odd, last).speed, 60);
+    EXPECT_EQ(Evac_choices_of(odd, last).band_minutes, 5);
+
+    // The map opens with the last ones used where the work has none.
+    Evac_last = last;
+    Panel_command(Id_evac_map);
+    ASSERT_EQ(seam.dialogs.size(), 1u);
+    EXPECT_EQ(seam.dialogs[0], want);
+}
+
+TEST_F(Evac_view_test, ChoicesKeptThroughASaveAndALoad) {
+    Evac_choices c;
+    c.speed = 52.5, c.band_minutes = 5, c.limit_minutes = 15, c.title = "避難地図 北区", c.source = "地理院地図";
+    seam.in_dialog = [&] { EXPECT_EQ(Evac_apply(c), ""); };
+    Panel_command(Id_evac_map);
+    Evac_map_leave();
+    Temp_folder dir;
+    ASSERT_EQ(Data_save_to(dir.str()), "");
+    Evac_last = Evac_choices{};
+    bool current = false;
+    ASSERT_EQ(Data_load_from(dir.str(), &current), 0);
+    EXPECT_TRUE(current);
+    seam.in_dialog = nullptr;
+    Panel_command(Id_evac_map);
+    ASSERT_EQ(seam.dialogs.size(), 2u);
+    EXPECT_EQ(seam.dialogs[1], c);
+}
+
+TEST(Evac_choices, ParsedAsTyped) {
+    struct Case {
+        const char* speed;
+        int32_t band;
+        const char* limit;
+        const char* title;
+        const char* source;
+        bool ok;
+        double want_speed;
+        int32_t want_limit;
+        const char* want_title;
+    } cases[] = {
+        {"43 m/分 高齢者", 3, "", "", "", true, 43, 0, "避難地図"},
+        {"30 m/分 要支援者", 1, "10", "東町", "地理院地図", true, 30, 10, "東町"},
+        {"52.5", 5, " 15 ", "  題  ", "", true, 52.5, 15, "題"},
+        {"５０", 3, "１２", "x", "", true, 50, 12, "x"},
+        {"50 m", 3, "", "x", "", true, 50, 0, "x"},
+        {"", 3, "", "", "", false, 0, 0, nullptr},
+        {"0", 3, "", "", "", false, 0, 0, nullptr},
+        {"-5", 3, "", "", "", false, 0, 0, nullptr},
+        {"abc", 3, "", "", "", false, 0, 0, nullptr},
+        {"1.2.3", 3, "", "", "", false, 0, 0, nullptr},
+        {"1001", 3, "", "", "", false, 0, 0, nullptr},
+        {"43 km", 3, "", "", "", false, 0, 0, nullptr},
+        {"43", 0, "", "", "", false, 0, 0, nullptr},
+        {"43", 3, "0", "", "", false, 0, 0, nullptr},
+        {"43", 3, "abc", "", "", false, 0, 0, nullptr},
+        {"43", 3, "6001", "", "", false, 0, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speed + std::string(" / ") + c.limit);
+        Evac_choices out;
+        out.title = "unchanged";
+        const std::string why = Evac_choices_parse(c.speed, c.band, c.limit, c.title, c.source, out);
+        EXPECT_EQ(why.empty(), c.ok) << why;
+        if (!c.ok) {
+            EXPECT_EQ(out.title, "unchanged");
+            continue;
+        }
+        EXPECT_EQ(out.speed, c.want_speed);
+        EXPECT_EQ(out.band_minutes, c.band);
+        EXPECT_EQ(out.limit_minutes, c.want_limit);
+        EXPECT_EQ(out.title, c.want_title);
+        EXPECT_EQ(out.source, c.source);
+    }
+    // Texts the tail cannot hold whole are refused, as are control characters.
+    Evac_choices out;
+    std::string long_title;
+    for (int i = 0; i < 43; ++i) long_title += "避";
+    EXPECT_NE(Evac_choices_parse("43", 3, "", long_title, "", out), "");
+    EXPECT_NE(Evac_choices_parse("43", 3, "", "x", long_title, out), "");
+    EXPECT_NE(Evac_choices_parse("43", 3, "", "a\nb", "", out), "");
+    std::string fits;
+    for (int i = 0; i < 42; ++i) fits += "避";
+    EXPECT_EQ(Evac_choices_parse("43", 3, "", fits, "", out), "");
+    // The dialog's texts read back as the same choice.
+    for (const Evac_speed_preset& p : Evac_speed_presets) {
+        ASSERT_EQ(Evac_choices_parse(Evac_speed_text(p.speed), 3, "", "", "", out), "");
+        EXPECT_EQ(out.speed, p.speed);
+    }
+    EXPECT_EQ(Evac_speed_text(52.5), "52.5 m/分");
+    EXPECT_EQ(Evac_band_text(3), "3分");
+}
+
+TEST_F(Evac_view_test, ImageSaveWritesThePageOfTheBatchCommand) {
+    Temp_folder dir;
+    const std::string path = dir.file("東町.png");
+    seam.save_answer = path;
+    seam.in_dialog = [&] { EXPECT_EQ(Evac_image_save(), 0); };
+    Panel_command(Id_evac_map);
+    ASSERT_EQ(seam.save_suggested.size(), 1u);
+    EXPECT_NE(seam.save_suggested[0].find(Evac_image_file), std::string::npos);
+    Page_setup a4;
+    Text_font font;
+    ASSERT_EQ(Text_font_load(font, Bytes_of(seam.font_path)), "");
+    Evac_texts texts;
+    texts.date = Evac_today_text();
+    const Evac_page want = Evac_page_render(a4, map, Base_data, counts, Options(Evac_choices{}), texts, font);
+    ASSERT_EQ(want.error, "");
+    EXPECT_EQ(want.w, 1754);  // A4 landscape at 150 dpi
+    EXPECT_EQ(Bytes_of(path), Png_bytes(want.picture));
+    // Cancelled: nothing written, nothing said.
+    seam.save_answer.reset();
+    const size_t boxes = fake.boxes.size();
+    EXPECT_EQ(Evac_image_save(), 1);
+    EXPECT_EQ(fake.boxes.size(), boxes);
+    // A file that cannot be written: said, and nothing else changes.
+    seam.save_answer = dir.file("no-such-folder/x.png");
+    EXPECT_EQ(Evac_image_save(), 1);
+    ASSERT_EQ(fake.boxes.size(), boxes + 1);
+    EXPECT_EQ(fake.boxes.back().text.rfind(Evac_save_failed_text, 0), 0u);
+}
+
+}  // namespace

@@ -44,7 +44,8 @@
 //                             or loaded, and where. Any thread. Atomics.
 // Shell:
 //   Panel_state, Route_busy, Help_last_id
-//                             app/panel.h: the panel's state. Panel thread. Atomics.
+//                             app/panel.h: the panel's state. Panel thread, and
+//                             the capture's end on the tool thread. Atomics.
 #pragma once
 
 // Every record of the work back to its start value, as a fresh start of the

@@ -5,8 +5,8 @@
 // windows, input, time and the screen only through Plat().
 //
 // Texts cross the seam as UTF-8. Coordinates are pixels: screen coordinates
-// unless a name says client (the main window's client area, where the map is
-// shown at the origin).
+// unless a name says client (the map's pixels, as shown in the main window's
+// client area from its scroll offset).
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -41,7 +41,9 @@ struct Platform {
     // so that a click shorter than the time between two looks is not lost.
     virtual bool Key_down(int vk) = 0;
     virtual Point Cursor_pos() = 0;                    // screen coordinates
-    virtual Point Screen_to_client(Point screen) = 0;  // main window client coordinates
+    // The map pixel under a screen point: the main window's client point plus
+    // the scroll offset of the map shown there.
+    virtual Point Screen_to_client(Point screen) = 0;
     // True when the screen point lies on the main window's client area and no
     // other window covers it there: a click at that point is a click on the map.
     virtual bool On_map(Point screen) = 0;

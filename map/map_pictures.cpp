@@ -141,9 +141,13 @@ int Map_images_save(const Image& screen, int32_t left, int32_t top, int32_t righ
             std::lock_guard lock(Markers_lock);
             origin = Capture_origin;
         }
+        // A map no longer wholly on the screen (its monitor gone) gives no
+        // aerial picture rather than one with white where the map was.
         if (Plat().Screen_snapshot(aerial, at)) {
-            const int32_t dx = origin.x - at.x, dy = origin.y - at.y;
-            pictures.photo = Bmp_bytes(aerial, left + dx, top + dy, right + dx, bottom + dy);
+            const int64_t dx = int64_t(origin.x) - at.x, dy = int64_t(origin.y) - at.y;
+            if (left + dx >= 0 && top + dy >= 0 && right + dx <= aerial.w && bottom + dy <= aerial.h)
+                pictures.photo = Bmp_bytes(aerial, int32_t(left + dx), int32_t(top + dy), int32_t(right + dx),
+                                           int32_t(bottom + dy));
         }
         if (pictures.photo.empty())
             Error_box(std::string(Picture_write_failed_text) + "\n" + Path_join(Exe_folder, Photo_picture_file));

@@ -124,6 +124,12 @@ int Fake_platform::Message_box(const std::string& text, const std::string& capti
 int Fake_platform::Ask_yes_no(const std::string& text) {
     std::lock_guard lock(m);
     questions.push_back(text);
+    capture_window_at_question = capture_window;
+    // What the person did before answering: the screen as it is now.
+    if (screen_after_ask) {
+        screen = screen_after_ask->first;
+        screen_origin = screen_after_ask->second;
+    }
     if (ask_answers.empty()) return 0;
     int a = ask_answers.front();
     ask_answers.pop_front();

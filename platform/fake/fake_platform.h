@@ -48,6 +48,7 @@ struct Fake_platform : Platform {
     std::deque<int> box_answers;             // answers to boxes, in order; then the default
     bool hold_boxes = false;                 // boxes wait until cancelled
     std::deque<int> ask_answers;             // answers of Ask_yes_no; then 0
+    std::optional<std::pair<Image, Point>> screen_after_ask;  // the screen and its origin once asked
     std::deque<std::optional<std::string>> folder_answers;  // nullopt = cancel
 
     // Recorded.
@@ -65,6 +66,7 @@ struct Fake_platform : Platform {
     int snapshots = 0;
     int capture_opens = 0;
     bool capture_window = false;             // the capture window is open
+    bool capture_window_at_question = false; // ... when the last question was asked
     int capture_shows = 0;                   // pictures shown on the capture window
     Point shown_at{0, 0};                    // where the last one stood
     int band_moves = 0;                      // cursor moves the rubber band followed

@@ -102,4 +102,44 @@ TEST_F(Capture_test, StopRequestEndsTheToolWithoutAMap) {
     EXPECT_EQ(fake.fitted, (Point{0, 0}));
 }
 
+TEST_F(Capture_test, ASnapshotOrWindowThatCannotBeHadSaysSoAndCapturesNothing) {
+    struct Case {
+        const char* what;
+        bool snapshot_fails, window_fails;
+    };
+    for (const Case& c : {Case{"no snapshot", true, false}, Case{"no capture window", false, true}}) {
+        SCOPED_TRACE(c.what);
+        Draw_street_map(fake.screen, 200, 150);
+        fake.boxes.clear();
+        fake.snapshot_fails = c.snapshot_fails;
+        fake.capture_window_fails = c.window_fails;
+        fake.Input_at(200, {61, 61}, Fake_right);
+        fake.Input_at(300, {61, 61}, 0);
+        Map_capture(nullptr);
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        EXPECT_EQ(fake.boxes[0].text, "画面を読み取れません。");
+        EXPECT_FALSE(Panel_state & Panel_map_captured);
+        EXPECT_FALSE(fake.capture_window);
+        EXPECT_TRUE(fake.enabled.at(Id_evac));  // offered again
+        EXPECT_FALSE(std::filesystem::exists(folder.path / "tst.bmp"));
+    }
+}
+
+// The question about the aerial view is answered on the live screen: the
+// capture window is closed before it is asked.
+TEST_F(Capture_test, TheCaptureWindowIsClosedBeforeTheAerialQuestion) {
+    Draw_street_map(fake.screen, 200, 150);
+    bool open_when_asked = true;
+    fake.ask_answers = {1};
+    Aerial_mode = 1;
+    fake.Input_at(200, {61, 61}, Fake_right);
+    fake.Input_at(300, {61, 61}, 0);
+    Map_capture(nullptr);
+    Aerial_mode = 0;
+    ASSERT_EQ(fake.questions.size(), 1u);
+    open_when_asked = fake.capture_window_at_question;
+    EXPECT_FALSE(open_when_asked);
+    EXPECT_TRUE(Panel_state & Panel_map_captured);
+}
+
 }  // namespace

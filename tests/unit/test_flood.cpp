@@ -617,4 +617,59 @@ TEST_F(Flood_test, AMapAnywhereOnTheVirtualScreenIsCaptured) {
             ASSERT_EQ(saved.get(x, y), streets.get(r.left - 1260 + x, r.top - 700 + y)) << x << ", " << y;
 }
 
+// The aerial picture is taken where the map stood on the screen, wherever
+// the monitors stand when the question is answered; a map whose monitor has
+// gone gives a message and no aerial picture, and the work is written.
+TEST_F(Flood_test, TheAerialPictureIsTakenWhereTheMapStood) {
+    const Image streets = Street_fixture();
+    Image aerial_view(streets.w, streets.h);
+    for (size_t i = 0; i < aerial_view.px.size(); ++i) aerial_view.px[i] = Rgb(uint8_t(i % 200), 90, 40);
+    struct Case {
+        const char* what;
+        Point origin_after;  // where the screen's top-left stands once asked
+        int32_t w_after;
+        Point map_at;        // where the aerial view then stands in the picture
+        bool photo;
+    };
+    const Case cases[] = {
+        {"nothing moved", {0, 0}, 1920, {0, 0}, true},
+        {"a monitor added left of the primary", {-1280, 0}, 3200, {1280, 0}, true},
+        {"the map's monitor gone", {0, 0}, 100, {0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Temp_folder folder;
+        Exe_folder = folder.str();
+        Images_loaded = 0;
+        fake.boxes.clear();
+        fake.screen = Image(1920, 1200, Rgb(40, 40, 40));
+        fake.screen_origin = {0, 0};
+        for (int32_t y = 0; y < streets.h; ++y)
+            for (int32_t x = 0; x < streets.w; ++x) fake.screen.set(x, y, streets.get(x, y));
+        Image after(c.w_after, 1200, Rgb(40, 40, 40));
+        for (int32_t y = 0; y < aerial_view.h; ++y)
+            for (int32_t x = 0; x < aerial_view.w; ++x) after.set(c.map_at.x + x, c.map_at.y + y, aerial_view.get(x, y));
+        fake.screen_after_ask = std::make_pair(after, c.origin_after);
+        fake.ask_answers = {0};
+        Aerial_mode = 1;
+        ASSERT_EQ(Maze_map(30, 40), 0);
+        fake.screen_after_ask.reset();
+        EXPECT_EQ(std::filesystem::exists(folder.file("tst1.bmp")), c.photo);
+        EXPECT_TRUE(std::filesystem::exists(folder.file("tst.bmp")));
+        if (c.photo) {
+            const Rect32 r = Base_data.Map_rect;
+            Image photo;
+            ASSERT_EQ(Bmp_read(folder.file("tst1.bmp"), photo), Bmp_ok);
+            for (int32_t y = 0; y < photo.h; ++y)
+                for (int32_t x = 0; x < photo.w; ++x)
+                    ASSERT_EQ(photo.get(x, y), aerial_view.get(r.left + x, r.top + y)) << x << ", " << y;
+            EXPECT_TRUE(fake.boxes.empty());
+        } else {
+            ASSERT_EQ(fake.boxes.size(), 1u);
+            EXPECT_EQ(fake.boxes[0].text.rfind(Picture_write_failed_text, 0), 0u);
+        }
+    }
+    Aerial_mode = 0;
+}
+
 }  // namespace

@@ -99,6 +99,13 @@ TEST_F(Cli_test, AerialPictureIsCutFromThePhoto) {
 TEST_F(Cli_test, RefusalsExitWithTheProgramsMessage) {
     const std::string good = Fixture("good.bmp", Rgb(255, 255, 255), true);
     const std::string unmarked = Fixture("unmarked.bmp", Rgb(255, 255, 255), false);
+    // A wide white square with a mark: no road structure around the start.
+    Image open_img(200, 200, Rgb(242, 239, 233));
+    for (int32_t y = 20; y < 180; ++y)
+        for (int32_t x = 20; x < 180; ++x) open_img.set(x, y, Rgb(255, 255, 255));
+    open_img.set(101, 100, Colour_evac);
+    const std::string open = dir.file("open.bmp");
+    ASSERT_TRUE(Bmp_write(open_img, open, 0, 0, open_img.w, open_img.h));
     struct Case {
         const char* what;
         std::string args;
@@ -107,6 +114,8 @@ TEST_F(Cli_test, RefusalsExitWithTheProgramsMessage) {
     const Case cases[] = {
         {"start not white", Q(good) + " 5 5", "確認: [0] ERR 道路ではありません（白色でない）。いいえで終了\n"},
         {"no evacuation colour", Q(unmarked) + " 30 40", "error: 設定ポイントが正しくないようです。\n"},
+        {"too open", Q(open) + " 100 100",
+         "error: 道路のまわりに建物や区画が見つからず、道路網として読み取れません。地図の白色道路の上で右ボタンを離してください。\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -192,9 +192,30 @@ desktop_foreground() {
     stop_all
 }
 
+# A working set written into and read from a folder whose path is longer
+# than Windows' old 260-character limit, by the Windows build of the program.
+desktop_long_path() {
+    scenario long-path
+    capture_prepare_map
+    cp -f "$WIN_BUILD/tovi-cli.exe" "$OUT/app/"
+    local rel="" part
+    part=$(printf 'a%.0s' $(seq 60))
+    for i in 1 2 3 4 5; do rel="$rel\\${part}$i"; done
+    local win_dir="C:\\tovi$rel" unix_dir="$OUT/app${rel//\\//}"
+    check "the folder's path is longer than 260 characters" test "${#win_dir}" -gt 260
+    local code
+    (cd -P "$OUT/app" && wine tovi-cli.exe capture map.png 502 412 "$win_dir") >/dev/null 2>&1
+    code=$?
+    check_eq "a capture writes into it" "$code" "0"
+    check "its files are there" test -s "$unix_dir/tst.bmp" -a -s "$unix_dir/d4.dat"
+    (cd -P "$OUT/app" && wine tovi-cli.exe check "$win_dir") >/dev/null 2>&1
+    check_eq "and the loader's checks read it back" "$?" "0"
+}
+
 desktop_scenarios() {
     desktop_esc_and_hint
     desktop_read_only_folder
     desktop_two_monitors
     desktop_foreground
+    desktop_long_path
 }

@@ -43,8 +43,58 @@ wait_window() {  # wait_window CAPTION: its rect once it is there
     echo "$r"
 }
 
+# A PDF printer through CUPS for Wine to print to; the cupsd started here is
+# stopped by evac_cups_stop. False when CUPS or its PDF printer is missing.
+EVAC_CUPSD_PID=""
+evac_cups_start() {
+    command -v cupsd >/dev/null && command -v lpadmin >/dev/null && command -v pdftoppm >/dev/null || return 1
+    [ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ] || return 1
+    if ! lpstat -r 2>/dev/null | grep -q "is running"; then
+        cupsd -f >/dev/null 2>&1 &
+        EVAC_CUPSD_PID=$!
+        for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.2; done
+    fi
+    lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 || return 1
+    lpadmin -d PDF >/dev/null 2>&1
+}
+evac_cups_stop() {
+    [ -n "$EVAC_CUPSD_PID" ] && kill "$EVAC_CUPSD_PID" 2>/dev/null
+    EVAC_CUPSD_PID=""
+}
+
+# Band colours sampled on the reference page where they fill a 5 x 5 patch,
+# looked up at the same place of the printed page: "matched sampled".
+sampled_bands() {  # sampled_bands REFERENCE.png PRINTED.png
+    python3 - "$1" "$2" <<'PY'
+import subprocess, sys
+def read(path):
+    out = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True, capture_output=True, text=True).stdout
+    w, h = map(int, size.split()[:2])
+    return w, h, out
+rw, rh, ref = read(sys.argv[1])
+pw, ph, pr = read(sys.argv[2])
+bands = {(0, 150, 60), (140, 195, 35), (255, 228, 0), (245, 130, 0), (215, 20, 30), (165, 95, 205), (120, 70, 20), (25, 25, 25)}
+at = lambda d, w, x, y: tuple(d[(y * w + x) * 3:(y * w + x) * 3 + 3])
+sampled = matched = 0
+for y in range(2, min(rh, ph) - 2, 7):
+    for x in range(2, min(rw, pw) - 2, 7):
+        c = at(ref, rw, x, y)
+        if c not in bands or any(at(ref, rw, x + i, y + j) != c for i in (-2, 0, 2) for j in (-2, 0, 2)):
+            continue
+        sampled += 1
+        p = at(pr, pw, x, y)
+        matched += all(abs(a - b) <= 48 for a, b in zip(c, p))
+print(matched, sampled)
+PY
+}
+
 evacmap_program() {
     scenario evacmap
+    local printer=0
+    evac_cups_start && printer=1
+    local pdf_dir="$HOME/PDF"
+    rm -f "$pdf_dir"/*.pdf 2>/dev/null
     capture_prepare_map
     rm -rf "$OUT/app/a-"*
     mkdir -p "$OUT/app/a-evac"
@@ -119,7 +169,8 @@ evacmap_program() {
     xdotool key --window "$swin" ctrl+a
     xdotool type --window "$swin" 'C:\tovi\evac-page.png'
     sleep 0.3
-    xdotool key --window "$swin" Return
+    # Its button rather than Return, which would reach the window below once it closes.
+    winctl box-click "画像保存" 1
     for _ in $(seq 50); do [ -s "$OUT/app/evac-page.png" ] && break; sleep 0.2; done
     check "画像保存 writes the PNG" test -s "$OUT/app/evac-page.png"
     shot evacmap-saved
@@ -137,6 +188,47 @@ evacmap_program() {
         fi
     fi
 
+    # 印刷: the system's print dialog, the PDF printer, one page; its band
+    # colours where the page at the printer's resolution has them.
+    if [ "$printer" = 1 ]; then
+        winctl box-click "避難地図の設定" 1208
+        local pwin=""
+        for _ in $(seq 50); do
+            pwin=$(xdotool search --name '^(Print|印刷)$' 2>/dev/null | head -1)
+            [ -n "$pwin" ] && break
+            sleep 0.2
+        done
+        check "印刷 opens the print dialog" test -n "$pwin"
+        sleep 1
+        shot evacmap-print-dialog
+        [ -n "$pwin" ] && winctl box-click "$(xdotool getwindowname "$pwin")" 1
+        local pdf=""
+        for _ in $(seq 100); do
+            pdf=$(ls "$pdf_dir"/*.pdf 2>/dev/null | head -1)
+            [ -n "$pdf" ] && [ -s "$pdf" ] && break
+            sleep 0.2
+        done
+        sleep 1
+        check "the page was printed to the PDF printer" test -n "$pdf"
+        if [ -n "$pdf" ]; then
+            pdftoppm -r 300 -png -singlefile "$pdf" "$OUT/evac-printed" 2>/dev/null
+            check_eq "one page" "$(pdfinfo "$pdf" 2>/dev/null | sed -n 's/^Pages: *//p')" "1"
+            e2e_log "  printed: $(identify -format '%w x %h' "$OUT/evac-printed.png" 2>/dev/null)"
+            if [ -x "$TOVI_CLI" ]; then
+                "$TOVI_CLI" render "$OUT/app/a-evac" "$OUT/evac-cli-print.png" --band 1 --paper A4 --portrait --dpi 300 \
+                    --font /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf >/dev/null 2>&1
+                local ms
+                ms=($(sampled_bands "$OUT/evac-cli-print.png" "$OUT/evac-printed.png"))
+                e2e_log "  band samples matched: ${ms[0]} of ${ms[1]}"
+                check "the printed band colours stand where the page has them (${ms[0]} of ${ms[1]})" \
+                    test "${ms[1]}" -gt 200 -a "$((ms[0] * 100))" -ge "$((ms[1] * 95))"
+            fi
+            convert "$OUT/evac-printed.png" -resize 25% "$OUT/shots/evacmap-printed.png" 2>/dev/null
+        fi
+    else
+        e2e_log "  no CUPS PDF printer here: printing not checked"
+    fi
+
     # Closed, the map stays; a second press brings the plain map back.
     winctl box-click "避難地図の設定" 1
     sleep 0.5
@@ -150,6 +242,7 @@ evacmap_program() {
     diff=($($PIXELS check-markers "$OUT/app/tst.bmp" "$OUT/evac-back.png"))
     check_eq "back: the plain map with its markers" "${diff[1]}" "0"
     stop_all
+    evac_cups_stop
 }
 
 evacmap_scenarios() {

@@ -123,6 +123,19 @@ void Grid_finish(int32_t count) {
     }
 }
 
+// The box of the processed records, kept as the smallest and the largest
+// first word: x and y side by side as 16-bit lanes, each pair compared at
+// once (every processed x and y lies between 10 and 1580, so a signed lane
+// holds it). The other lanes hold nothing of use.
+typedef int16_t Box_lanes __attribute__((vector_size(16)));
+typedef uint32_t Xy_lanes __attribute__((vector_size(16)));
+constexpr int16_t Box_none = 32767;  // the smallest x and y before any record
+
+Rect32 Box_of(Box_lanes low, Box_lanes high) {
+    if (low[0] == Box_none) return {1000000, 1000000, 0, 0};  // no record processed
+    return {low[0], low[1], high[0], high[1]};
+}
+
 Rect32 Painted_part(const Image& s, int32_t min_x, int32_t min_y, int32_t max_x, int32_t max_y) {
     // Appended neighbours are painted one pixel outside the processed box.
     return {std::max(min_x - 1, 0), std::max(min_y - 1, 0), std::min(max_x + 2, s.w), std::min(max_y + 2, s.h)};
@@ -141,12 +154,16 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     Wave_rec* const queue = Wave_queue[0];  // the flood appends first-wave records only
     uint8_t* const marks = Visit_marks;
     uint32_t* const px = surface.px.data();
-    const int32_t stride = surface.w;
+    const ptrdiff_t stride = surface.w;
     const int32_t x_high = std::min(surface.w, Grid_w_fixed) - Margin_high;
     const int32_t y_high = std::min(surface.h, Grid_h_fixed) - Margin_high;
-
-    ptrdiff_t pixel_step[8];
-    for (int k = 0; k < 8; ++k) pixel_step[k] = Step_x[k] + ptrdiff_t(Step_y[k]) * stride;
+    // The margins as one unsigned comparison each: x - x_low > x_span rejects
+    // x < Margin_low (it wraps) and x > x_high. A picture too small for any
+    // processed pixel rejects every x: no 16-bit x minus 65536 is small.
+    const bool room = x_high >= Margin_low && y_high >= Margin_low;
+    const uint32_t x_low = room ? uint32_t(Margin_low) : 0x10000u;
+    const uint32_t x_span = room ? uint32_t(x_high - Margin_low) : 0;
+    const uint32_t y_span = room ? uint32_t(y_high - Margin_low) : 0;
 
     // Record 0 is the start cell. Its visit mark stays clear: it is painted
     // when processed, so the first neighbour that looks back at it reads the
@@ -159,52 +176,68 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     int32_t count = 1;  // Rec_count, kept local while the fill runs
     int32_t obstacles = 0;
     int32_t evac_seen = 0;
-    int32_t min_x = 1000000, min_y = 1000000, max_x = 0, max_y = 0;
+    Box_lanes box_low = Box_lanes{} + Box_none, box_high = Box_lanes{};
     Flood_status status = Flood_completed;
 
-    // Past record 2000 the first and the third rule can no longer end the
-    // fill (an evacuation colour must have been met by record 51), and a
-    // record index below count stays below the limit whenever count does.
+    // The rules that can end the fill, and the progress, are looked at in
+    // one place, at record next_check. Up to record 2000 that is every
+    // record. Past it an evacuation colour must have been met (by record 51)
+    // and record 2000's obstacles counted, so only three things are left: a
+    // stop, which is looked for every Stop_every records (it comes at some
+    // moment of the run, and the fill ends as it would had it come a little
+    // later); the record limit, which a record moves closer by at most its
+    // eight neighbours, so it needs a look only once count could have passed
+    // it; and the next progress offer.
+    constexpr int32_t Stop_every = 1024;
     int32_t next_show = progress ? Progress_every : Record_limit + 1;
+    int32_t next_check = 0;
     for (int32_t j = 0; j < count; ++j) {
-        if (j <= 2000) [[unlikely]] {
-            if (!evac_seen && count > 51) {
-                status = Flood_no_evac;
-                break;
-            }
-            if (Stop_request.load(std::memory_order_relaxed) == 1) {
+        if (j == next_check) [[unlikely]] {
+            if (j <= 2000) {
+                if (!evac_seen && count > 51) {
+                    status = Flood_no_evac;
+                    break;
+                }
+                if (Stop_request.load(std::memory_order_relaxed) == 1) {
+                    status = Flood_stopped;
+                    break;
+                }
+                if (j == 2000 && obstacles < 5) {
+                    status = Flood_too_open;
+                    break;
+                }
+            } else if (Stop_request.load(std::memory_order_relaxed) == 1) {
                 status = Flood_stopped;
                 break;
             }
-            if (j == 2000 && obstacles < 5) {
-                status = Flood_too_open;
-                break;
+            if (count > Record_limit) break;  // cut off there, but completed
+            if (j == next_show) {
+                next_show += Progress_every;
+                Rec_count.store(count, std::memory_order_relaxed);
+                const Rect32 box = Box_of(box_low, box_high);
+                progress->show(progress->context, surface, Painted_part(surface, box.left, box.top, box.right, box.bottom));
             }
-        } else if (Stop_request.load(std::memory_order_relaxed) == 1) [[unlikely]] {
-            status = Flood_stopped;
-            break;
-        }
-        if (count > Record_limit) [[unlikely]]
-            break;  // cut off there, but completed
-        if (j == next_show) [[unlikely]] {
-            next_show += Progress_every;
-            Rec_count.store(count, std::memory_order_relaxed);
-            progress->show(progress->context, surface, Painted_part(surface, min_x, min_y, max_x, max_y));
+            next_check = j < 2000 ? j + 1
+                                  : std::min({next_show, j + Stop_every, j + std::max(1, (Record_limit - count) / 8)});
         }
 
         uint32_t xy;
         std::memcpy(&xy, &queue[j], 4);
-        const int32_t x = int32_t(xy & 0xFFFF);
-        const int32_t y = int32_t(xy >> 16);
-        if (x > x_high || x < Margin_low || y > y_high || y < Margin_low) continue;  // recorded, never processed
-        min_x = std::min(min_x, x);
-        min_y = std::min(min_y, y);
-        max_x = std::max(max_x, x);
-        max_y = std::max(max_y, y);
+        const uint32_t x = xy & 0xFFFF;
+        const uint32_t y = xy >> 16;
+        if (x - x_low > x_span || y - uint32_t(Margin_low) > y_span) continue;  // recorded, never processed
+        const Box_lanes at = Box_lanes(Xy_lanes{xy, 0, 0, 0});
+        box_low = at < box_low ? at : box_low;
+        box_high = at > box_high ? at : box_high;
 
-        uint32_t* const pixel = px + (size_t(y) * size_t(stride) + size_t(x));
+        uint32_t* const pixel = px + (ptrdiff_t(y) * stride + ptrdiff_t(x));
         *pixel = Colour_first_wave;
-        uint8_t* const mark = marks + (size_t(y) * Grid_w_fixed + size_t(x));
+        uint8_t* mark = marks + (size_t(y) * Grid_w_fixed + size_t(x));
+        // Held as one pointer, so that each look is one compare at a constant
+        // offset from it (left alone, the compiler forms every address anew).
+        asm("" : "+r"(mark));
+        // A record's first word (x, y) and its parent, stored as one.
+        const uint64_t parent = uint64_t(uint32_t(j)) << 32;
         // Written out for each neighbour, so that every address is a constant
         // offset and the looks do not wait for one another.
 #pragma GCC unroll 8
@@ -215,20 +248,22 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
             // more, so it needs no classification.
             if (visit) continue;
             visit = Visit_first;
-            uint32_t& seen = pixel[pixel_step[k]];
-            const uint8_t code = Pixel_code(seen);
-            if (!(code & Code_road)) {
-                ++obstacles;
-                continue;
-            }
-            if (code & (Code_evac | Code_orange)) [[unlikely]] {
-                if ((code & Code_evac) || count < 50) evac_seen = 1;
+            uint32_t& seen = pixel[Step_x[k] + Step_y[k] * stride];
+            // Pure white, most of a street map, is plain road; the rest goes
+            // through the classifier.
+            if ((seen & 0xFFFFFF) != Colour_white) {
+                const uint8_t code = Pixel_code(seen);
+                if (!(code & Code_road)) {
+                    ++obstacles;
+                    continue;
+                }
+                if (code & (Code_evac | Code_orange)) [[unlikely]] {
+                    if ((code & Code_evac) || count < 50) evac_seen = 1;
+                }
             }
             // Only x, y and parent: cost and next belong to the route wave.
-            const uint32_t next_xy = xy + Xy_step[size_t(k)];
-            Wave_rec& rec = queue[count];
-            std::memcpy(&rec, &next_xy, 4);
-            rec.parent = j;
+            const uint64_t head = parent | (xy + Xy_step[size_t(k)]);
+            std::memcpy(&queue[count], &head, 8);
             ++count;
             seen = Colour_first_wave;
         }
@@ -237,7 +272,7 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
     Grid_finish(count);
     Rec_count.store(count);
     Evac_seen = evac_seen;
-    return {status, {min_x, min_y, max_x, max_y}, count, obstacles};
+    return {status, Box_of(box_low, box_high), count, obstacles};
 }
 
 namespace {

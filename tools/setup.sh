@@ -4,7 +4,7 @@
 set -e
 PACKAGES="cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libxxhash-dev python3 \
   mingw-w64 g++-mingw-w64-x86-64 wine wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic fontconfig \
-  clang libclang-rt-14-dev chromium"
+  clang libclang-rt-14-dev chromium cups printer-driver-cups-pdf poppler-utils"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

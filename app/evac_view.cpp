@@ -353,26 +353,44 @@ Evac_page Evac_page_now(const Page_setup& setup) {
     return Evac_page_render(setup, map, sets, counts, Options_of(c), texts, Font);
 }
 
-int Evac_image_save() {
-    if (!Seam || !Evac_route_current()) return 1;
-    const std::string folder = Data_folder.empty() ? Exe_folder : Data_folder;
-    std::string path;
-    if (!Seam->Save_path_pick(Path_join(folder, Evac_image_file), path)) return 1;
-    Page_setup setup;  // A4 landscape at 150 dpi, as tovi-cli render --paper A4
+namespace {
+
+// The A4 landscape page at 150 dpi, as tovi-cli render --paper A4 writes it,
+// into path. 0 = written; 1 = not (a message said why, ending with tail).
+int Page_write(const std::string& path, const std::string& tail) {
+    if (!Font_ready()) return 1;
+    Page_setup setup;
     setup.paper = Paper::A4;
     setup.landscape = true;
     setup.dpi = 150;
     const Evac_page pg = Evac_page_now(setup);
     if (!pg.error.empty()) {
-        Plat().Message_box(Draw_error_text(pg.error), Confirm_caption, Box_ok, Owner_panel);
+        Plat().Message_box(Draw_error_text(pg.error) + tail, Confirm_caption, Box_ok, Owner_panel);
         return 1;
     }
     if (!Png_write(pg.picture, path)) {
-        Plat().Message_box(std::string(Evac_save_failed_text) + "\n" + path, Confirm_caption, Box_ok, Owner_panel);
+        Plat().Message_box(std::string(Evac_save_failed_text) + "\n" + path + tail, Confirm_caption, Box_ok,
+                           Owner_panel);
         return 1;
     }
+    return 0;
+}
+
+}  // namespace
+
+int Evac_image_save() {
+    if (!Seam || !Evac_route_current()) return 1;
+    const std::string folder = Data_folder.empty() ? Exe_folder : Data_folder;
+    std::string path;
+    if (!Seam->Save_path_pick(Path_join(folder, Evac_image_file), path)) return 1;
+    if (Page_write(path, "") != 0) return 1;
     Plat().Beep();
     return 0;
+}
+
+int Evac_page_beside(const std::string& folder) {
+    if (folder.empty() || !Evac_route_current()) return 0;
+    return Page_write(Path_join(folder, Evac_image_file), std::string("\n") + Evac_beside_kept_text);
 }
 
 int Evac_print() {

@@ -114,6 +114,11 @@ std::string Evac_today_text();
 int Evac_image_save();
 // "印刷": the page on a printer. 0 = printed; 1 = cancelled or failed.
 int Evac_print();
+// After a save of the work into folder: with a route built for its markers,
+// the page (as "画像保存" writes it) as 避難地図.png beside the data files,
+// which are committed by then; a failure is said and leaves them alone
+// (a load never reads the page). 0 = written or nothing to write.
+int Evac_page_beside(const std::string& folder);
 
 // Texts of the evacuation map in the program.
 inline constexpr const char* Evac_button_text = "避難地図";
@@ -124,3 +129,4 @@ inline constexpr const char* Evac_draw_failed_text = "避難地図を描けま�
 inline constexpr const char* Evac_save_failed_text = "画像を保存できません。次のファイルを書き込めませんでした：";
 inline constexpr const char* Evac_print_failed_text = "印刷できません：";
 inline constexpr const char* Evac_image_file = "避難地図.png";
+inline constexpr const char* Evac_beside_kept_text = "データは保存されています。";

@@ -172,7 +172,8 @@ int Panel_command(int id) {
         std::string folder;
         if (Folder_pick(Owner_panel, folder, true) != 0) return 0;
         Plat().Set_control_text(Id_save, Text_saving);
-        Save_command();
+        // The page beside the data files only once they are in place.
+        if (Save_command() == 0) Evac_page_beside(Data_folder);
         Plat().Set_control_text(Id_save, Text_save);
         return 0;
     }
@@ -255,6 +256,7 @@ void Quit_request(int owner) {
             if (Folder_pick(Owner_panel, folder, true) != 0) return;
             Plat().Set_control_text(Id_save, Text_saving);
             const int saved = Save_command();
+            if (saved == 0) Evac_page_beside(Data_folder);
             Plat().Set_control_text(Id_save, Text_save);
             if (saved != 0) return;  // the message said why; the work is still here
         }

@@ -110,6 +110,11 @@ evacmap_program() {
     browse_pick_child 1
     check "the work saved" wait_saved "$OUT/app/a-evac"
     sleep 0.5
+    # A save with a built route writes the page beside the data files; a load ignores it.
+    for _ in $(seq 25); do [ -s "$OUT/app/a-evac/避難地図.png" ] && break; sleep 0.2; done
+    check_eq "the save wrote 避難地図.png beside the data files, A4 landscape at 150 dpi" \
+        "$(identify -format '%w %h' "$OUT/app/a-evac/避難地図.png" 2>/dev/null)" "1754 1240"
+    [ -x "$TOVI_CLI" ] && check "tovi-cli check accepts the folder with the page in it" "$TOVI_CLI" check "$OUT/app/a-evac"
     local map_w map_h
     read -r map_w map_h < <(identify -format '%w %h' "$OUT/app/tst.bmp")
     local plain_size

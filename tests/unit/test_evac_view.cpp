@@ -408,4 +408,49 @@ TEST_F(Evac_view_test, ImageSaveWritesThePageOfTheBatchCommand) {
     EXPECT_EQ(fake.boxes.back().text.rfind(Evac_save_failed_text, 0), 0u);
 }
 
+TEST_F(Evac_view_test, ASaveWritesThePageBesideTheDataFiles) {
+    Page_setup a4;
+    Text_font font;
+    ASSERT_EQ(Text_font_load(font, Bytes_of(seam.font_path)), "");
+    Evac_texts texts;
+    texts.date = Evac_today_text();
+    const Evac_page want = Evac_page_render(a4, map, Base_data, counts, Options(Evac_choices{}), texts, font);
+    ASSERT_EQ(want.error, "");
+    {
+        Temp_folder dir;
+        fake.folder_answers = {dir.str()};
+        Panel_command(Id_save);
+        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_EQ(Bytes_of(dir.file(Evac_image_file)), Png_bytes(want.picture));
+        bool current = false;
+        EXPECT_EQ(Data_load_from(dir.str(), &current), 0);  // the page is no part of the data
+        EXPECT_TRUE(current);
+    }
+    {
+        // The page cannot be written: said, and the data files are saved all the same.
+        Temp_folder dir;
+        std::filesystem::create_directory(dir.file(Evac_image_file));
+        fake.folder_answers = {dir.str()};
+        Panel_command(Id_save);
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        EXPECT_EQ(fake.boxes[0].text.rfind(Evac_save_failed_text, 0), 0u);
+        EXPECT_NE(fake.boxes[0].text.find(Evac_beside_kept_text), std::string::npos);
+        EXPECT_TRUE(Data_folder_check(dir.str()).empty());
+        fake.boxes.clear();
+    }
+    {
+        // No route for the markers saved: no page.
+        {
+            std::lock_guard lock(Markers_lock);
+            Base_data.Evac_x[0] = 30;
+        }
+        Temp_folder dir;
+        fake.folder_answers = {dir.str()};
+        Panel_command(Id_save);
+        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_TRUE(std::filesystem::exists(dir.file("base.dat")));
+        EXPECT_FALSE(std::filesystem::exists(dir.file(Evac_image_file)));
+    }
+}
+
 }  // namespace

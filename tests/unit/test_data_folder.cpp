@@ -157,6 +157,10 @@ TEST_F(Data_folder_test, SaveThenLoadGivesBackTheWholeWork) {
         SCOPED_TRACE(photo);
         Make_work(1, 50, 40, 30, photo);
         const Image map = Map_image, aerial = Photo_image;
+        {
+            std::lock_guard lock(Markers_lock);
+            Capture_origin = {-1280, 40};  // captured on a monitor left of the primary
+        }
         ASSERT_EQ(Save_command(), 0) << Last_box();
         const Base_record saved = Base_data;
         EXPECT_EQ(fake.beeps, photo ? 1 : 2);
@@ -167,7 +171,12 @@ TEST_F(Data_folder_test, SaveThenLoadGivesBackTheWholeWork) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), photo ? 7 : 6);  // no temporaries
 
         Make_work(5, 9, 20, 10, !photo);  // other work on the screen
+        {
+            std::lock_guard lock(Markers_lock);
+            Capture_origin = {0, 0};
+        }
         ASSERT_EQ(Data_load(), 0) << Last_box();
+        EXPECT_EQ(Capture_origin, (Point{-1280, 40}));  // where the map stood comes back too
 
         EXPECT_EQ(std::memcmp(&Base_data, &saved, sizeof saved), 0);
         EXPECT_EQ(Base_data.Road_rec_total, 50);

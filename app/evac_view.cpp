@@ -394,12 +394,38 @@ int Evac_page_beside(const std::string& folder) {
 }
 
 int Evac_print() {
-    if (!Seam || !Evac_route_current()) return 1;
-    bool printed = false;
-    const std::string why = Seam->Print(printed);
+    if (!Seam || !Evac_route_current() || !Font_ready()) return 1;
+    Page_setup setup;
+    if (!Seam->Print_choose(setup)) return 1;
+    // The page for that paper and orientation at the least resolution, so
+    // that the whole sheet shows.
+    Page_setup preview = setup;
+    preview.dpi = Page_dpi_min;
+    Evac_page pv = Evac_page_now(preview);
+    std::string why = pv.error;
+    int answer = Answer_no;
+    if (why.empty()) {
+        const int32_t w = pv.picture.w, h = pv.picture.h;
+        {
+            std::lock_guard lock(Shown_lock);
+            Shown_map = std::move(pv.picture);
+        }
+        Plat().Fit_main_window(w, h);
+        Plat().Main_window_refresh();
+        answer = Plat().Message_box(Evac_print_question, Confirm_caption, Box_yes_no, Owner_panel);
+    }
+    if (why.empty() && answer == Answer_yes) {
+        const Evac_page pg = Evac_page_now(setup);
+        why = pg.error.empty() ? Seam->Print_page(pg) : pg.error;
+        if (!pg.error.empty()) Seam->Print_drop();
+    } else {
+        Seam->Print_drop();
+    }
+    // The evacuation map again, as it was before the page.
+    if (Shown) Draw(Choices_now());
     if (!why.empty()) {
         Plat().Message_box(std::string(Evac_print_failed_text) + why, Confirm_caption, Box_ok, Owner_panel);
         return 1;
     }
-    return printed ? 0 : 1;
+    return answer == Answer_yes ? 0 : 1;
 }

@@ -80,10 +80,15 @@ struct Evac_seam {
     virtual void Choices_dialog(const Evac_choices& now) = 0;
     // The save dialog for a PNG file: true with the path in out.
     virtual bool Save_path_pick(const std::string& suggested, std::string& out) = 0;
-    // Prints the page laid out for a printer's paper and resolution; the
-    // platform asks the user for the printer. "" when printed or cancelled
-    // (cancelled: *printed false), else why not.
-    virtual std::string Print(bool& printed) = 0;
+    // The system's print dialog: true with the chosen printer's paper,
+    // orientation and resolution in setup, the printer kept for Print_page
+    // or Print_drop; false when cancelled.
+    virtual bool Print_choose(Page_setup& setup) = 0;
+    // One page on the printer chosen, fitted to its sheet: "" when printed,
+    // else why not. The printer is let go of either way.
+    virtual std::string Print_page(const Evac_page& page) = 0;
+    // Lets go of the printer chosen without printing.
+    virtual void Print_drop() = 0;
 };
 void Evac_seam_install(Evac_seam* seam);
 
@@ -112,7 +117,10 @@ std::string Evac_today_text();
 // "画像保存": asks for a file and writes the A4 landscape page at 150 dpi as
 // PNG. 0 = written; 1 = cancelled or failed (a message said why).
 int Evac_image_save();
-// "印刷": the page on a printer. 0 = printed; 1 = cancelled or failed.
+// "印刷": the print dialog, then the page for the chosen paper shown in the
+// main window as it will print with a question, then the page at the
+// printer's resolution on the printer; the map again after. 0 = printed;
+// 1 = cancelled or failed (a message said why).
 int Evac_print();
 // After a save of the work into folder: with a route built for its markers,
 // the page (as "画像保存" writes it) as 避難地図.png beside the data files,
@@ -130,3 +138,4 @@ inline constexpr const char* Evac_save_failed_text = "画像を保存できま�
 inline constexpr const char* Evac_print_failed_text = "印刷できません：";
 inline constexpr const char* Evac_image_file = "避難地図.png";
 inline constexpr const char* Evac_beside_kept_text = "データは保存されています。";
+inline constexpr const char* Evac_print_question = "この内容で印刷しますか？";

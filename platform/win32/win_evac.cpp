@@ -171,19 +171,23 @@ INT_PTR CALLBACK Choices_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
 
 // ---- Printing ----
 
-// The page drawn at the printer's resolution and stretched into its
-// printable area, keeping its proportions.
-std::string Print_page(bool& printed) {
-    printed = false;
+// The printer chosen in the print dialog, until its page is printed or it is let go.
+HDC Printer_dc = nullptr;
+
+void Printer_drop() {
+    if (Printer_dc) DeleteDC(Printer_dc);
+    Printer_dc = nullptr;
+}
+
+bool Printer_choose(Page_setup& setup) {
+    Printer_drop();
     PRINTDLGW pd{};
     pd.lStructSize = sizeof(pd);
     pd.hwndOwner = Choices_wnd ? Choices_wnd : Panel_wnd.load();
     pd.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
     pd.nCopies = 1;
-    if (!PrintDlgW(&pd)) return "";  // cancelled, or no printer (the dialog said so)
-    HDC dc = pd.hDC;
+    if (!PrintDlgW(&pd)) return false;  // cancelled, or no printer (the dialog said so)
     bool a3 = false;
-    bool landscape = GetDeviceCaps(dc, PHYSICALWIDTH) > GetDeviceCaps(dc, PHYSICALHEIGHT);
     if (pd.hDevMode) {
         if (const DEVMODEW* dm = static_cast<const DEVMODEW*>(GlobalLock(pd.hDevMode))) {
             if ((dm->dmFields & DM_PAPERSIZE) && dm->dmPaperSize == DMPAPER_A3) a3 = true;
@@ -192,19 +196,22 @@ std::string Print_page(bool& printed) {
         GlobalFree(pd.hDevMode);
     }
     if (pd.hDevNames) GlobalFree(pd.hDevNames);
-    Page_setup setup;
+    if (!pd.hDC) return false;
+    Printer_dc = pd.hDC;
     setup.paper = a3 ? Paper::A3 : Paper::A4;
-    setup.landscape = landscape;
-    setup.dpi = std::clamp(GetDeviceCaps(dc, LOGPIXELSX), Page_dpi_min, Page_dpi_max);
-    const Evac_page pg = Evac_page_now(setup);
-    if (!pg.error.empty()) {
-        DeleteDC(dc);
-        return pg.error;
-    }
-    // The printable area and where it stands on the sheet.
+    setup.landscape = GetDeviceCaps(Printer_dc, PHYSICALWIDTH) > GetDeviceCaps(Printer_dc, PHYSICALHEIGHT);
+    setup.dpi = std::clamp(GetDeviceCaps(Printer_dc, LOGPIXELSX), Page_dpi_min, Page_dpi_max);
+    return true;
+}
+
+// The page stretched onto the sheet: where the page's own margins hold the
+// printer's, page pixel (x, y) lands on sheet pixel (x, y); otherwise the
+// page shrinks into the printable area, keeping its proportions.
+std::string Printer_page(const Evac_page& pg) {
+    HDC dc = Printer_dc;
+    if (!dc) return "no printer chosen";
     const int area_w = GetDeviceCaps(dc, HORZRES), area_h = GetDeviceCaps(dc, VERTRES);
     const int off_x = GetDeviceCaps(dc, PHYSICALOFFSETX), off_y = GetDeviceCaps(dc, PHYSICALOFFSETY);
-    // The page's own margins hold the printer's; where they do not, it shrinks to fit.
     double zoom = 1.0;
     if (pg.w > area_w + 2 * off_x || pg.h > area_h + 2 * off_y)
         zoom = std::min(double(area_w) / pg.w, double(area_h) / pg.h);
@@ -233,15 +240,11 @@ std::string Print_page(bool& printed) {
         bool ok = StartPage(dc) > 0;
         ok = ok && StretchDIBits(dc, x, y, w, h, 0, 0, pg.w, pg.h, rows.data(), &bi, DIB_RGB_COLORS, SRCCOPY) != 0 &&
              EndPage(dc) > 0;
-        if (ok) {
-            ok = EndDoc(dc) > 0;
-        } else {
-            AbortDoc(dc);
-        }
+        if (ok) ok = EndDoc(dc) > 0;
+        else AbortDoc(dc);
         if (!ok) why = "the printer did not take the page (" + std::to_string(GetLastError()) + ")";
-        printed = ok;
     }
-    DeleteDC(dc);
+    Printer_drop();
     return why;
 }
 
@@ -291,7 +294,9 @@ struct Win32_evac_seam final : Evac_seam {
         return true;
     }
 
-    std::string Print(bool& printed) override { return Print_page(printed); }
+    bool Print_choose(Page_setup& setup) override { return Printer_choose(setup); }
+    std::string Print_page(const Evac_page& page) override { return Printer_page(page); }
+    void Print_drop() override { Printer_drop(); }
 };
 
 Win32_evac_seam The_seam;

@@ -207,6 +207,19 @@ evacmap_program() {
         sleep 1
         shot evacmap-print-dialog
         [ -n "$pwin" ] && winctl box-click "$(xdotool getwindowname "$pwin")" 1
+        # The page for the printer's paper (A4 portrait) shows first, with the question.
+        local ask=""
+        for _ in $(seq 50); do
+            ask=$(winctl box-text "確認" 2>/dev/null)
+            [ -n "$ask" ] && break
+            sleep 0.2
+        done
+        check_eq "the question before printing" "$ask" "この内容で印刷しますか？"
+        sleep 0.5
+        shot evacmap-print-preview
+        check_eq "the page shown as it will print: A4 portrait at 72 dpi" \
+            "$(winctl main | winctl_field client | cut -d' ' -f3,4)" "595 842"
+        winctl box-click "確認" 6
         local pdf=""
         for _ in $(seq 100); do
             pdf=$(ls "$pdf_dir"/*.pdf 2>/dev/null | head -1)
@@ -230,6 +243,7 @@ evacmap_program() {
             fi
             convert "$OUT/evac-printed.png" -resize 25% "$OUT/shots/evacmap-printed.png" 2>/dev/null
         fi
+        check_eq "after printing the evacuation map again" "$(winctl main | winctl_field client | cut -d' ' -f3,4)" "$size"
     else
         e2e_log "  no CUPS PDF printer here: printing not checked"
     fi

@@ -64,10 +64,23 @@ struct Scripted_seam : Evac_seam {
         out = *save_answer;
         return true;
     }
-    std::string Print(bool& printed) override {
-        printed = false;
-        return "";
+    std::optional<Page_setup> printer;          // nullopt: the print dialog cancelled
+    std::string print_error;                    // what the printer says
+    std::vector<Point> pages_printed;           // each page's size
+    std::vector<Point> shown_at_print;          // the shown map's size then (the preview)
+    int drops = 0;
+    bool Print_choose(Page_setup& setup) override {
+        if (!printer) return false;
+        setup = *printer;
+        return true;
     }
+    std::string Print_page(const Evac_page& page) override {
+        pages_printed.push_back({page.w, page.h});
+        std::lock_guard lock(Shown_lock);
+        shown_at_print.push_back({Shown_map.w, Shown_map.h});
+        return print_error;
+    }
+    void Print_drop() override { ++drops; }
 };
 
 // A street of 300 x 5 white pixels on grey, an evacuation place at its left
@@ -450,6 +463,53 @@ TEST_F(Evac_view_test, ASaveWritesThePageBesideTheDataFiles) {
         EXPECT_TRUE(fake.boxes.empty());
         EXPECT_TRUE(std::filesystem::exists(dir.file("base.dat")));
         EXPECT_FALSE(std::filesystem::exists(dir.file(Evac_image_file)));
+    }
+}
+
+TEST_F(Evac_view_test, PrintShowsThePageForThePaperThenPrintsItAtThePrintersResolution) {
+    struct Case {
+        const char* what;
+        std::optional<Page_setup> printer;
+        int answer;
+        std::string printer_says;
+        int result;
+        size_t printed, drops, boxes;
+    } cases[] = {
+        {"A4 portrait at 300 dpi, yes", Page_setup{Paper::A4, false, 300}, Answer_yes, "", 0, 1, 0, 1},
+        {"A3 landscape at 600 dpi, yes", Page_setup{Paper::A3, true, 600}, Answer_yes, "", 0, 1, 0, 1},
+        {"the page shown, no", Page_setup{Paper::A4, true, 300}, Answer_no, "", 1, 0, 1, 1},
+        {"the print dialog cancelled", std::nullopt, Answer_yes, "", 1, 0, 0, 0},
+        {"the printer refuses", Page_setup{Paper::A4, false, 300}, Answer_yes, "out of paper", 1, 1, 0, 2},
+    };
+    Panel_command(Id_evac_map);
+    ASSERT_TRUE(Evac_shown());
+    const Point map_shown = Shown_size();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seam.printer = c.printer;
+        seam.print_error = c.printer_says;
+        seam.pages_printed.clear();
+        seam.shown_at_print.clear();
+        seam.drops = 0;
+        fake.boxes.clear();
+        fake.box_answers = {c.answer};
+        EXPECT_EQ(Evac_print(), c.result);
+        EXPECT_EQ(seam.pages_printed.size(), c.printed);
+        EXPECT_EQ(seam.drops, int(c.drops));
+        ASSERT_EQ(fake.boxes.size(), c.boxes);
+        if (c.boxes > 0) EXPECT_EQ(fake.boxes[0].text, Evac_print_question);
+        if (c.boxes > 1) EXPECT_NE(fake.boxes[1].text.find("out of paper"), std::string::npos);
+        if (c.printed) {
+            int32_t w, h, pw, ph;
+            Page_size(*c.printer, w, h);
+            EXPECT_EQ(seam.pages_printed[0], (Point{w, h}));
+            // Meanwhile the window showed the same sheet at the least resolution.
+            Page_size({c.printer->paper, c.printer->landscape, Page_dpi_min}, pw, ph);
+            EXPECT_EQ(seam.shown_at_print[0], (Point{pw, ph}));
+        }
+        // Afterwards the evacuation map again.
+        EXPECT_EQ(Shown_size(), map_shown);
+        EXPECT_EQ(fake.fitted, map_shown);
     }
 }
 

@@ -75,50 +75,97 @@ constexpr std::array<uint32_t, 8> Xy_step = [] {
 constexpr size_t Block = 64;  // cells and records handled side by side
 static_assert(Grid_cells % Block == 0);
 
-inline uint64_t Head(const Wave_rec& rec) {
-    static_assert(offsetof(Wave_rec, x) == 0 && offsetof(Wave_rec, y) == 2 && offsetof(Wave_rec, parent) == 4);
-    uint64_t head;
-    std::memcpy(&head, &rec, 8);
-    return head;
-}
-
-inline void Head_clear(Wave_rec& rec, uint64_t bits) {
-    const uint64_t head = Head(rec) & ~bits;
-    std::memcpy(&rec, &head, 8);
-}
-
+// A record's head, its first eight bytes, holds x, y and parent (x lowest).
+static_assert(offsetof(Wave_rec, x) == 0 && offsetof(Wave_rec, y) == 2 && offsetof(Wave_rec, parent) == 4);
 constexpr uint64_t Parent_bits = 0xFFFFFFFF00000000u;
 constexpr uint64_t X_bits = 0x000000000000FFFFu;
 
+// Sixteen bytes as the vector unit sees them: as bytes, as 16-bit halves,
+// as four 32-bit cells, or as the head and the tail of one record.
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint16_t Halves8 __attribute__((vector_size(16)));
+typedef uint32_t Cells4 __attribute__((vector_size(16)));
+typedef uint64_t Rec_lanes __attribute__((vector_size(16)));
+
+template <class V>
+inline V Load16(const void* from) {
+    V v;
+    std::memcpy(&v, from, 16);
+    return v;
+}
+
+template <class V>
+inline void Store16(void* to, V v) {
+    std::memcpy(to, &v, 16);
+}
+
+template <class V>
+inline bool Any(V v) {
+    uint64_t half[2];
+    std::memcpy(half, &v, 16);
+    return (half[0] | half[1]) != 0;
+}
+
+// Sixteen visit marks as the top bytes of sixteen cells, the rest 0.
+inline void Marks_as_cells(const uint8_t* marks, Cells4 out[4]) {
+    const Bytes16 m = Load16<Bytes16>(marks);
+    const Bytes16 zero8 = {};
+    const Halves8 zero16 = {};
+    const Halves8 low = Halves8(__builtin_shufflevector(zero8, m, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
+    const Halves8 high =
+        Halves8(__builtin_shufflevector(zero8, m, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31));
+    out[0] = Cells4(__builtin_shufflevector(zero16, low, 0, 8, 1, 9, 2, 10, 3, 11));
+    out[1] = Cells4(__builtin_shufflevector(zero16, low, 4, 12, 5, 13, 6, 14, 7, 15));
+    out[2] = Cells4(__builtin_shufflevector(zero16, high, 0, 8, 1, 9, 2, 10, 3, 11));
+    out[3] = Cells4(__builtin_shufflevector(zero16, high, 4, 12, 5, 13, 6, 14, 7, 15));
+}
+
 // One sweep over the four tables side by side, which the memory keeps up with
-// far better than four sweeps one after the other.
+// far better than four sweeps one after the other; sixteen bytes of a table
+// at a time.
 void Grid_finish(int32_t count) {
-    uint32_t* const cells = reinterpret_cast<uint32_t*>(Cell_map);  // calloc'd, so 4-aligned
-    Wave_rec* const q0 = Wave_queue[0];
-    Wave_rec* const q1 = Wave_queue[1];
+    uint8_t* const cells = Cell_map;  // cell i's 32 bits at byte i * 4, its visit byte the top one
+    uint8_t* const q0 = reinterpret_cast<uint8_t*>(Wave_queue[0]);
+    uint8_t* const q1 = reinterpret_cast<uint8_t*>(Wave_queue[1]);
     uint8_t* const kind = Rec_kind;
+    constexpr Cells4 Visit_byte = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+    // In a record's lanes: the head's x and parent, not its y, nor cost and next.
+    constexpr Rec_lanes Q1_clear = {Parent_bits | X_bits, 0};
+    constexpr Rec_lanes Q0_clear = {Parent_bits, 0};
     for (size_t first = 0; first < size_t(Grid_cells); first += Block) {
         const size_t end = first + Block;
-        uint32_t cell_differ = 0;
-        uint64_t q1_held = 0;
-        uint8_t kind_held = 0;
-        for (size_t i = first; i < end; ++i) {
-            cell_differ |= (cells[i] >> 24) ^ Visit_marks[i];
-            kind_held |= kind[i];
-            q1_held |= Head(q1[i]) & (Parent_bits | X_bits);
+        Cells4 cell_differ = {};
+        Bytes16 kind_held = {};
+        Rec_lanes q1_held = {};
+        for (size_t i = first; i < end; i += 16) {
+            Cells4 want[4];
+            Marks_as_cells(Visit_marks + i, want);
+            for (size_t q = 0; q < 4; ++q)
+                cell_differ |= (Load16<Cells4>(cells + (i + q * 4) * 4) & Visit_byte) ^ want[q];
+            kind_held |= Load16<Bytes16>(kind + i);
         }
-        if (cell_differ)
-            for (size_t i = first; i < end; ++i) cells[i] = (cells[i] & 0x00FFFFFFu) | uint32_t(Visit_marks[i]) << 24;
-        if (kind_held) std::memset(kind + first, 0, Block);
-        if (q1_held)
-            for (size_t i = first; i < end; ++i) Head_clear(q1[i], Parent_bits | X_bits);
+#pragma GCC unroll 8
+        for (size_t i = first; i < end; ++i) q1_held |= Load16<Rec_lanes>(q1 + i * 16);
+        if (Any(cell_differ))
+            for (size_t i = first; i < end; i += 16) {
+                Cells4 want[4];
+                Marks_as_cells(Visit_marks + i, want);
+                for (size_t q = 0; q < 4; ++q) {
+                    uint8_t* const at = cells + (i + q * 4) * 4;
+                    Store16(at, (Load16<Cells4>(at) & ~Visit_byte) | want[q]);
+                }
+            }
+        if (Any(kind_held)) std::memset(kind + first, 0, Block);
+        if (Any(q1_held & Q1_clear))
+            for (size_t i = first; i < end; ++i) Store16(q1 + i * 16, Load16<Rec_lanes>(q1 + i * 16) & ~Q1_clear);
         // The first queue's records below count are the fill's own.
         if (end > size_t(count)) {
             const size_t from = std::max(first, size_t(count));
-            uint64_t q0_held = 0;
-            for (size_t i = from; i < end; ++i) q0_held |= Head(q0[i]) & Parent_bits;
-            if (q0_held)
-                for (size_t i = from; i < end; ++i) Head_clear(q0[i], Parent_bits);
+            Rec_lanes q0_held = {};
+#pragma GCC unroll 8
+            for (size_t i = from; i < end; ++i) q0_held |= Load16<Rec_lanes>(q0 + i * 16);
+            if (Any(q0_held & Q0_clear))
+                for (size_t i = from; i < end; ++i) Store16(q0 + i * 16, Load16<Rec_lanes>(q0 + i * 16) & ~Q0_clear);
         }
     }
 }

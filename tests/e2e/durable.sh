@@ -28,7 +28,8 @@ work_sum() {
 
 # What a folder holds besides the work's files (temporary files, commit records, locks).
 leftovers() {
-    (cd "$1" && ls -A | grep -vxE 'base\.dat|d[1-4]\.dat|tst1?\.bmp' | xargs)
+    # The evacuation map's page is written beside a work with a built route.
+    (cd "$1" && ls -A | grep -vxE 'base\.dat|d[1-4]\.dat|tst1?\.bmp|避難地図\.png' | xargs)
 }
 
 # Puts a reference work into a folder of the program folder, as it was.

@@ -376,10 +376,6 @@ int32_t Maze_map_on(const Image& snapshot, Point origin, Point release, Capture_
         Msg_confirm(Not_white_text);
         return 1;
     }
-    if (captured.empty()) {
-        Error_box(Capture_failed_text);
-        return 1;
-    }
     Image painted = captured;
 
     Show_state shown{Plat().Now_ms(), out.origin};

@@ -24,6 +24,21 @@ constexpr UINT Wm_session_start = WM_APP + 2;
 // Runs a posted call; the window procedures pass the message's lParam.
 void Run_window_call(LPARAM call);
 
+// The bitmap header of w x h pixels of 32 bits, top row first.
+inline BITMAPINFO Rows_info(int w, int h) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
+inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+
 // Draws the part (x, y, w, h) of a picture in the core's colours at (dx, dy)
 // of a device context; positions outside the picture draw as white.
 void Draw_image(HDC dc, int dx, int dy, const Image& img, int x, int y, int w, int h);

@@ -67,18 +67,6 @@ void Show_again(const std::vector<HWND>& windows) {
     for (HWND w : windows) ShowWindowAsync(w, SW_SHOWNA);
 }
 
-inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
-
-BITMAPINFO Rows_info(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
-}
 
 // What the capture window shows and where its drag stands. Touched only by
 // the window's own thread.
@@ -201,12 +189,8 @@ LRESULT CALLBACK Capture_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_MBUTTONUP:
         return 0;  // the picture is no program: other buttons do nothing
     // A click on the picture does not raise it over the panel and the main
-    // window; where it becomes active again (a box closed), they are put back
-    // above it.
+    // window (a box closed can; the drag's wait puts them back).
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    case WM_ACTIVATE:
-        if (LOWORD(wparam) != WA_INACTIVE) Raise_own_windows();
-        return DefWindowProcW(wnd, msg, wparam, lparam);
     default: return DefWindowProcW(wnd, msg, wparam, lparam);
     }
 }
@@ -326,7 +310,6 @@ bool Win32_capture_window_open(const Image& snapshot, Point origin) {
 
 int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel) {
     if (!Capture_wnd) return Drag_cancelled;
-    Raise_own_windows();  // a box shown before this drag may have covered them
     Cap.result = -1;
     Cap.dragging = false;
     while (Cap.result < 0) {

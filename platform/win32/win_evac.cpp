@@ -218,17 +218,8 @@ std::string Printer_page(const Evac_page& pg) {
     const int w = int(pg.w * zoom), h = int(pg.h * zoom);
     const int x = zoom == 1.0 ? -off_x : (area_w - w) / 2, y = zoom == 1.0 ? -off_y : (area_h - h) / 2;
     std::vector<uint32_t> rows(pg.picture.px.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const uint32_t c = pg.picture.px[i];
-        rows[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-    }
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = pg.w;
-    bi.bmiHeader.biHeight = -pg.h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = Swap_red_blue(pg.picture.px[i]);
+    BITMAPINFO bi = Rows_info(pg.w, pg.h);
     DOCINFOW doc{};
     doc.cbSize = sizeof(doc);
     const std::wstring name = Wide(Evac_button_text);

@@ -98,20 +98,6 @@ void On_window_thread(HWND wnd, std::function<void()> f) {
     if (!PostMessageW(wnd, Wm_window_call, 0, LPARAM(call))) delete call;
 }
 
-// The bitmap header of w x h pixels of 32 bits, top row first.
-BITMAPINFO Rows_info(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
-}
-
-// Screen pixels come as blue-green-red-unused words; the core keeps red lowest.
-inline uint32_t Swap_red_blue(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
 // Input that came to Tovi's own windows, for the polling loops: an event that
 // ends Input_wait, and each button's press not yet seen by a look (its tick).

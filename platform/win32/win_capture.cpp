@@ -189,8 +189,13 @@ LRESULT CALLBACK Capture_proc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_MBUTTONUP:
         return 0;  // the picture is no program: other buttons do nothing
     // A click on the picture does not raise it over the panel and the main
-    // window (a box closed can; the drag's wait puts them back).
+    // window; where it becomes active again (a box closed), they are put back
+    // above it. Under Wine the display's stacking can lag Windows' own order,
+    // which the drag's wait checks, so both are needed.
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) != WA_INACTIVE) Raise_own_windows();
+        return DefWindowProcW(wnd, msg, wparam, lparam);
     default: return DefWindowProcW(wnd, msg, wparam, lparam);
     }
 }
@@ -310,6 +315,7 @@ bool Win32_capture_window_open(const Image& snapshot, Point origin) {
 
 int Win32_capture_drag(Point& release, const std::atomic<bool>* cancel) {
     if (!Capture_wnd) return Drag_cancelled;
+    Raise_own_windows();  // a box shown before this drag may have covered them
     Cap.result = -1;
     Cap.dragging = false;
     while (Cap.result < 0) {

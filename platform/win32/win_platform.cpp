@@ -107,12 +107,6 @@ std::atomic<uint64_t> Press_tick[3] = {0, 0, 0};  // by logical button: 1 left, 
 // A press older than this is no click a look still waits for.
 constexpr uint64_t Press_keep_ms = 500;
 
-// The buttons' state as last asked of the system (a call that costs a round
-// trip under Wine when made after a pause), by logical button.
-constexpr uint64_t Button_ask_ms = 150;
-std::atomic<uint64_t> Button_asked_at[3] = {0, 0, 0};
-std::atomic<bool> Button_was_down[3] = {false, false, false};
-
 // The cursor, as the loops look at it several times a second. Over the main
 // window its messages tell where it is; elsewhere nothing the loops do
 // depends on where it stands (only a press on the map counts, and a press on
@@ -141,17 +135,9 @@ bool Buttons_swapped() {
 struct Win32_platform final : Platform {
     bool Key_down(int vk) override {
         if (vk != Vk_lbutton && vk != Vk_rbutton) return (GetAsyncKeyState(vk) & 0x8000) != 0;
-        // The button state is physical; the user's buttons are logical. The
-        // system is asked at most every Button_ask_ms: presses on Tovi's
-        // windows come at once through their messages, presses elsewhere are
-        // seen a few times a second.
-        const uint64_t now = GetTickCount64();
-        if (now - Button_asked_at[vk].load() >= Button_ask_ms) {
-            const int physical = Physical_key(vk, Buttons_swapped());
-            Button_was_down[vk] = (GetAsyncKeyState(physical) & 0x8000) != 0;
-            Button_asked_at[vk] = now;
-        }
-        if (Button_was_down[vk]) {
+        // The button state is physical; the user's buttons are logical.
+        const int physical = Physical_key(vk, Buttons_swapped());
+        if (GetAsyncKeyState(physical) & 0x8000) {
             Press_tick[vk] = 0;
             return true;
         }
@@ -341,10 +327,9 @@ void Win32_input_note(HWND wnd, UINT msg, LPARAM lparam) {
     case WM_NCLBUTTONDOWN: Press_tick[Vk_lbutton] = GetTickCount64(); break;
     case WM_RBUTTONDOWN:
     case WM_NCRBUTTONDOWN: Press_tick[Vk_rbutton] = GetTickCount64(); break;
-    // A release on Tovi's windows is news for the state kept above.
-    case WM_LBUTTONUP: Button_asked_at[Vk_lbutton] = 0; break;
-    case WM_RBUTTONUP: Button_asked_at[Vk_rbutton] = 0; break;
     case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
     case WM_KEYDOWN: break;
     default: return;
     }

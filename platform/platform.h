@@ -40,10 +40,7 @@ struct Platform {
     // as down from its press on one of Tovi's windows until a look sees it,
     // so that a click shorter than the time between two looks is not lost.
     virtual bool Key_down(int vk) = 0;
-    // The cursor in screen coordinates while it stands over the main window;
-    // elsewhere, where only a press on the map would count, the program may
-    // give a point on no window instead.
-    virtual Point Cursor_pos() = 0;
+    virtual Point Cursor_pos() = 0;                    // screen coordinates
     // The map pixel under a screen point: the main window's client point plus
     // the scroll offset of the map shown there.
     virtual Point Screen_to_client(Point screen) = 0;

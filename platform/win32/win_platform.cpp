@@ -107,15 +107,16 @@ std::atomic<uint64_t> Press_tick[3] = {0, 0, 0};  // by logical button: 1 left, 
 // A press older than this is no click a look still waits for.
 constexpr uint64_t Press_keep_ms = 500;
 
-// The cursor, as the loops look at it several times a second. Over the main
-// window its messages tell where it is; elsewhere nothing the loops do
-// depends on where it stands (only a press on the map counts, and a press on
-// the map comes with its own point), so they are told a point on no window
-// rather than the system being asked (a round trip to the display under
-// Wine, a millisecond each).
+// The cursor, as the loops look at it many times a second. Over the main
+// window its messages tell where it is (asking the system costs a round trip
+// to the display under Wine); elsewhere the system is asked at most every
+// Cursor_ask_ms, which is soon enough where nothing but a press on the map
+// counts.
+constexpr uint64_t Cursor_ask_ms = 250;
 std::atomic<bool> Cursor_on_main{false};
-std::atomic<int64_t> Cursor_told{0};  // x in the low half, y in the high half
-constexpr Point Cursor_elsewhere{-1000000, -1000000};
+std::atomic<int64_t> Cursor_told{0};      // x in the low half, y in the high half
+std::atomic<int64_t> Cursor_asked{0};     // the same, last asked of the system ...
+std::atomic<uint64_t> Cursor_asked_at{0};  // ... at this tick
 
 int64_t Pack(POINT p) { return int64_t(uint32_t(p.x)) | (int64_t(p.y) << 32); }
 Point Unpack(int64_t v) { return {int32_t(uint32_t(v)), int32_t(v >> 32)}; }
@@ -148,7 +149,16 @@ struct Win32_platform final : Platform {
     void Input_wait(int timeout_ms) override { WaitForSingleObject(Input_event, DWORD(std::max(timeout_ms, 0))); }
     void Input_wake() override { SetEvent(Input_event); }
 
-    Point Cursor_pos() override { return Cursor_on_main ? Unpack(Cursor_told.load()) : Cursor_elsewhere; }
+    Point Cursor_pos() override {
+        if (Cursor_on_main) return Unpack(Cursor_told.load());
+        const uint64_t now = GetTickCount64();
+        if (now - Cursor_asked_at.load() < Cursor_ask_ms) return Unpack(Cursor_asked.load());
+        POINT p{};
+        GetCursorPos(&p);
+        Cursor_asked = Pack(p);
+        Cursor_asked_at = now;
+        return {p.x, p.y};
+    }
 
     // The map pixel under a screen point: the client point plus the scroll offset.
     Point Screen_to_client(Point s) override {

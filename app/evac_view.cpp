@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "map/grid.h"
 #include "map/pictures.h"
@@ -34,6 +35,8 @@ Evac_seam* Seam = nullptr;
 bool Shown = false;
 std::vector<int32_t> Counts;
 Text_font Font;
+// Whether Evac_last has been read from its file in this run.
+bool Last_read = false;
 
 std::string Number_text(double v) {
     char buf[64];
@@ -105,6 +108,7 @@ Evac_options Options_of(const Evac_choices& c) {
 }
 
 Evac_choices Choices_now() {
+    if (!Last_read) Evac_last_read();
     Base_tail tail;
     {
         std::lock_guard lock(Markers_lock);
@@ -247,6 +251,87 @@ void Evac_choices_into(Base_tail& tail, const Evac_choices& c) {
     tail.source = c.source;
 }
 
+namespace {
+
+std::string Last_path() {
+    if (Exe_folder.empty()) return "";
+    return Path_join(Path_join(Exe_folder, "tovi"), Evac_last_file);
+}
+
+// The largest file of choices that can be sound: five short lines.
+constexpr size_t Last_file_max = 4096;
+
+}  // namespace
+
+std::string Evac_last_text(const Evac_choices& c) {
+    char speed[64];
+    // Enough digits that the speed reads back as the same number.
+    std::snprintf(speed, sizeof speed, "%.17g", c.speed);
+    return std::string("speed=") + speed + "\nband=" + std::to_string(c.band_minutes) +
+           "\nlimit=" + std::to_string(c.limit_minutes) + "\ntitle=" + c.title + "\nsource=" + c.source + "\n";
+}
+
+bool Evac_last_parse(const std::string& text, Evac_choices& out) {
+    const char* const keys[] = {"speed", "band", "limit", "title", "source"};
+    std::string value[5];
+    bool seen[5] = {};
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            if (line.empty()) continue;
+            return false;
+        }
+        // Lines of other names (a later version's) are passed over.
+        for (int k = 0; k < 5; ++k) {
+            if (line.compare(0, eq, keys[k]) != 0 || eq != std::char_traits<char>::length(keys[k])) continue;
+            if (seen[k]) return false;
+            seen[k] = true;
+            value[k] = line.substr(eq + 1);
+        }
+    }
+    for (bool s : seen)
+        if (!s) return false;
+    int32_t band = 0, limit = 0;
+    for (auto [text_of, v] : {std::pair{&value[1], &band}, std::pair{&value[2], &limit}}) {
+        const std::string& t = *text_of;
+        auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), *v);
+        if (t.empty() || ec != std::errc() || p != t.data() + t.size()) return false;
+    }
+    if (limit < 0) return false;
+    Evac_choices c;
+    // The same checks as the dialog's: a file can hold nothing the user could not type.
+    if (!Evac_choices_parse(value[0], band, limit == 0 ? "" : std::to_string(limit), value[3], value[4], c).empty())
+        return false;
+    out = c;
+    return true;
+}
+
+void Evac_last_read() {
+    Last_read = true;
+    const std::string path = Last_path();
+    std::vector<uint8_t> bytes;
+    if (path.empty() || !File_read_whole(path, bytes, Last_file_max)) return;
+    Evac_choices c;
+    if (Evac_last_parse(std::string(bytes.begin(), bytes.end()), c)) Evac_last = c;
+}
+
+void Evac_last_write() {
+    const std::string path = Last_path();
+    if (path.empty()) return;
+    const std::string text = Evac_last_text(Evac_last);
+    std::vector<uint8_t> bytes;
+    if (File_read_whole(path, bytes, Last_file_max) && std::string(bytes.begin(), bytes.end()) == text) return;
+    std::error_code ec;
+    std::filesystem::create_directories(Fs_path(Path_join(Exe_folder, "tovi")), ec);
+    File_replace(path, text.data(), text.size());
+}
+
 void Evac_seam_install(Evac_seam* seam) {
     Seam = seam;
     Font = Text_font{};  // the next font comes from this seam
@@ -300,6 +385,7 @@ int Evac_map_command() {
     }
     Shown = true;
     if (Seam) Seam->Choices_dialog(Choices_now());
+    Evac_last_write();
     return 0;
 }
 

@@ -67,8 +67,23 @@ Evac_choices Evac_choices_of(const Base_tail& tail, const Evac_choices& last);
 // The choices into a tail (marked, so that a save keeps them).
 void Evac_choices_into(Base_tail& tail, const Evac_choices& c);
 
-// The choices used last in this run; the defaults until the first use.
+// The choices used last, in this run or an earlier one: read from
+// Evac_last_file once, at the first showing of the map, and written there
+// when the choices dialog closes with other choices than the file holds.
 extern Evac_choices Evac_last;
+
+// The file of the last choices, in the working folder's "tovi" sub-folder:
+// UTF-8 lines "speed=43", "band=3", "limit=0", "title=...", "source=...".
+inline constexpr const char* Evac_last_file = "evac_map.txt";
+// The file's text for the choices, and the choices of a text: false (out
+// unchanged) for a text that is not a whole, sound set of choices.
+std::string Evac_last_text(const Evac_choices& c);
+bool Evac_last_parse(const std::string& text, Evac_choices& out);
+// Evac_last from the file; a missing or bad file leaves it as it is (the
+// defaults at start) and says nothing: the file is only a convenience.
+void Evac_last_read();
+// The file from Evac_last; a failure to write is silent for the same reason.
+void Evac_last_write();
 
 // What only the system does for the evacuation map.
 struct Evac_seam {

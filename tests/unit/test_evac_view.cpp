@@ -16,6 +16,8 @@
 #include "markers/base_data.h"
 #include "markers/markers.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/paths.h"
+#include "platform/shell_flags.h"
 #include "route/render.h"
 #include "route/route_trace.h"
 #include "route/travel_time.h"
@@ -91,9 +93,12 @@ struct Evac_view_test : ::testing::Test {
     Scripted_seam seam;
     Image map{320, 60, Grey};
     std::vector<int32_t> counts;
+    Temp_folder working;  // the working folder, where the last choices are kept
+    std::string exe_before = Exe_folder;
 
     void SetUp() override {
         if (seam.font_path.empty()) GTEST_SKIP() << "no Japanese font installed (fonts-ipafont-gothic)";
+        Exe_folder = working.str();
         Shell_start();
         Evac_seam_install(&seam);
         Evac_last = Evac_choices{};
@@ -121,6 +126,7 @@ struct Evac_view_test : ::testing::Test {
     void TearDown() override {
         Evac_map_leave();
         Evac_seam_install(nullptr);
+        Exe_folder = exe_before;
         Route_index_drop();
         std::lock_guard lock(Markers_lock);
         Base_data = Base_record{};
@@ -326,6 +332,95 @@ TEST_F(Evac_view_test, ChoicesKeptThroughASaveAndALoad) {
     Panel_command(Id_evac_map);
     ASSERT_EQ(seam.dialogs.size(), 2u);
     EXPECT_EQ(seam.dialogs[1], c);
+}
+
+TEST_F(Evac_view_test, TheLastChoicesAreKeptForTheNextRun) {
+    const std::string file = Path_join(Path_join(working.str(), "tovi"), Evac_last_file);
+    Evac_choices c;
+    c.speed = 52.5, c.band_minutes = 1, c.limit_minutes = 15, c.title = "東町の避難地図", c.source = "地理院地図";
+    seam.in_dialog = [&] { EXPECT_EQ(Evac_apply(c), ""); };
+    Panel_command(Id_evac_map);
+    Evac_map_leave();
+    // Written when the dialog closed, the "tovi" sub-folder made if need be.
+    const std::vector<uint8_t> bytes = Bytes_of(file);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), Evac_last_text(c));
+
+    // The next run: nothing in memory, a work without choices of its own.
+    Evac_last = Evac_choices{};
+    Evac_last_read();
+    EXPECT_EQ(Evac_last, c);
+    {
+        std::lock_guard lock(Markers_lock);
+        Tail_write(Base_data, Base_tail{});
+    }
+    seam.in_dialog = nullptr;
+    Panel_command(Id_evac_map);
+    ASSERT_EQ(seam.dialogs.size(), 2u);
+    Evac_choices want = c;
+    want.limit_minutes = 0;  // the limit is the work's own
+    EXPECT_EQ(seam.dialogs[1], want);
+    Evac_map_leave();
+
+    // A bad file, or none: the defaults (the choices of now), and nothing said.
+    for (const char* text : {"", "speed=abc\n", "\xFF\xFE garbage"}) {
+        SCOPED_TRACE(text);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+        Evac_last = Evac_choices{};
+        Evac_last_read();
+        EXPECT_EQ(Evac_last, Evac_choices{});
+    }
+    std::filesystem::remove(file);
+    Evac_last_read();
+    EXPECT_EQ(Evac_last, Evac_choices{});
+    // A working folder where nothing can be written: silent too.
+    std::ofstream(working.file("a-file")) << "a file where the folder would be";
+    Exe_folder = working.file("a-file");
+    Evac_last = c;
+    Evac_last_write();
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST(Evac_last, TheFileReadsBackAsWrittenAndAnythingElseIsRefused) {
+    Evac_choices odd;
+    odd.speed = 43.3, odd.band_minutes = 7, odd.limit_minutes = 6000;
+    odd.title = "題 名", odd.source = "";
+    for (const Evac_choices& c : {Evac_choices{}, odd}) {
+        Evac_choices out;
+        out.speed = 1;
+        ASSERT_TRUE(Evac_last_parse(Evac_last_text(c), out));
+        EXPECT_EQ(out, c);
+    }
+    Evac_choices out;
+    EXPECT_TRUE(Evac_last_parse("source=\r\ntitle=\r\nlimit=0\r\nband=5\r\nspeed=60\r\nlater=1\r\n", out));
+    EXPECT_EQ(out.band_minutes, 5);
+    EXPECT_EQ(out.speed, 60);
+    EXPECT_EQ(out.title, "避難地図");
+    const std::string rest = "\nband=3\nlimit=0\ntitle=t\nsource=s\n";
+    struct Case {
+        const char* what;
+        std::string text;
+    } bad[] = {
+        {"empty", ""},
+        {"a speed of 0", "speed=0" + rest},
+        {"a negative speed", "speed=-43" + rest},
+        {"a speed that is no number", "speed=fast" + rest},
+        {"no band", "speed=43\nlimit=0\ntitle=t\nsource=s\n"},
+        {"a band of 0", "speed=43\nband=0\nlimit=0\ntitle=t\nsource=s\n"},
+        {"a band that is no number", "speed=43\nband=3x\nlimit=0\ntitle=t\nsource=s\n"},
+        {"a negative limit", "speed=43\nband=3\nlimit=-1\ntitle=t\nsource=s\n"},
+        {"a limit too long", "speed=43\nband=3\nlimit=6001\ntitle=t\nsource=s\n"},
+        {"a speed twice", "speed=43\nspeed=60" + rest},
+        {"a line without a name", "speed=43" + rest + "what\n"},
+        {"a title too long", "speed=43\nband=3\nlimit=0\nsource=s\ntitle=" + std::string(200, 'x') + "\n"},
+        {"a control character", "speed=43\nband=3\nlimit=0\nsource=s\ntitle=a\x01b\n"},
+    };
+    for (const Case& c : bad) {
+        SCOPED_TRACE(c.what);
+        Evac_choices o;
+        o.title = "unchanged";
+        EXPECT_FALSE(Evac_last_parse(c.text, o));
+        EXPECT_EQ(o.title, "unchanged");
+    }
 }
 
 TEST(Evac_choices, ParsedAsTyped) {

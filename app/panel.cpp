@@ -4,6 +4,7 @@
 #include "app/panel.h"
 
 #include "app/evac_view.h"
+#include "app/scale_measure.h"
 
 #include <atomic>
 
@@ -64,10 +65,7 @@ void Panel_init() {
         Base_data.Nopass_n = 0;
         Base_data.Road_rec_total = 0;
     }
-    Plat().Check_control(Id_scale_100, false);
-    Plat().Check_control(Id_scale_200, false);
-    if (Scale_flag == 1) Plat().Check_control(Id_scale_200, true);
-    else if (Scale_flag == 0) Plat().Check_control(Id_scale_100, true);
+    Scale_show();
     Panel_enable(1);
 }
 
@@ -81,6 +79,8 @@ void Panel_enable(int state) {
         }
         // The evacuation map needs the route the display needs.
         if (row.marks[5] != '-') Plat().Enable_control(Id_evac_map, row.marks[5] == 'E');
+        // The scale is measured on a map, whenever the marking tools may run.
+        if (row.marks[2] != '-') Plat().Enable_control(Id_scale_measure, row.marks[2] == 'E');
         if (row.marks[10] != '-') {
             Plat().Enable_control(Id_scale_100, row.marks[10] == 'E');
             Plat().Enable_control(Id_scale_200, row.marks[10] == 'E');
@@ -116,6 +116,7 @@ const char* Help_text(int id, bool map_captured) {
     case 1005: return " 選択したﾎﾟｲﾝﾄから、ｽﾀｰﾄ地点、あるいは、ｽﾀｰﾄ->目的地までの距離です。";
     case 1031: return " 70ｍ/分として、距離から時間を導き出します。";
     case Id_evac_map: return Evac_help_text;
+    case Id_scale_measure: return Scale_help_text;
     default: return nullptr;
     }
 }
@@ -207,11 +208,14 @@ int Panel_command(int id) {
     }
     case Id_scale_100:
     case Id_scale_200:
-        Plat().Check_control(Id_scale_100, false);
-        Plat().Check_control(Id_scale_200, false);
+        // The panel's choice again: a scale measured before no longer counts.
         Scale_flag = id == Id_scale_100 ? 0 : 1;
-        Plat().Check_control(id, true);
+        Scale_measured_set(0);
+        Scale_show();
         Evac_scale_changed();
+        return 0;
+    case Id_scale_measure:
+        Scale_tool_start();
         return 0;
     default:
         return 0;
@@ -238,6 +242,7 @@ void Session_start() {
             bool route_current = false;
             if (Data_load_from(Exe_folder, &route_current) == 0) {
                 Panel_enable(2);
+                Scale_show();
                 Route_stale(route_current ? 0 : 1);
             }
         }
@@ -266,7 +271,7 @@ void Quit_request(int owner) {
 }
 
 void Walk_stats(int32_t length) {
-    const Walk_figures f = Walk_stats_texts(length, Scale_flag.load());
+    const Walk_figures f = Walk_stats_texts(length, Scale_now());
     Plat().Set_control_text(Id_distance, f.distance);
     Plat().Set_control_text(Id_steps, f.steps);
     Plat().Set_control_text(Id_minutes, f.minutes);
@@ -280,6 +285,7 @@ void Shell_markers_changed() {
 
 void Shell_loaded(bool route_current) {
     Panel_enable(2);
+    Scale_show();
     // The route display only for a route built for the markers loaded:
     // records of a capture, or a route the markers have since moved away
     // from, wait for "ルート作成".

@@ -31,6 +31,8 @@ enum Panel_control : int {
     Id_scale_100 = Rid_scale_100,
     Id_scale_200 = Rid_scale_200,
     Id_evac_map = Rid_evac_map,  // "避難地図": offered exactly when "ルート検証" is
+    Id_scale_measure = Rid_scale_measure,  // "縮尺測定": offered with the marking tools
+    Id_scale_text = Rid_scale_text,
 };
 
 // Panel_state bits.

@@ -226,6 +226,9 @@ void Point_tool(int kind) {
 
 }  // namespace
 
+bool Tool_next_press(Point& at) { return Next_press(at); }
+bool Tool_wait_release() { return Wait_release(); }
+
 void Tool_start(void (*body)()) {
     Slot& s = The_slot();
     std::lock_guard order(s.order);

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/platform.h"
+
 // One tool thread. Allocated per start and freed by the Tool_stop that joins
 // it, never by process exit: the program may end while a tool runs, and a
 // joinable std::thread must not be destroyed.
@@ -71,6 +73,13 @@ void Evac_tool_start();
 void Cong_tool_start();
 void Nopass_tool_start();
 void Delete_tool_start();
+
+// For a tool body: polls until the left button is down and gives where the
+// cursor stood then (screen coordinates); false when the right button ends
+// the tool or it is asked to stop. Then waits for the release: false when
+// asked to stop first.
+bool Tool_next_press(Point& at);
+bool Tool_wait_release();
 
 // The entry of a set nearest to (x, y) by Point_distance, strictly nearer
 // than any before it (so ties keep the lower index) and nearer than 10000;

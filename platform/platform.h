@@ -65,6 +65,16 @@ struct Platform {
                             const std::atomic<bool>* cancel = nullptr) = 0;
     // The question box (dialog 30004): 0 for YES, 1 for NO.
     virtual int Ask_yes_no(const std::string& text) = 0;
+    // A line the user types (such as a length in metres), in a small box
+    // with the prompt, "OK" and "キャンセル": true with the text in inout
+    // (which it starts with), false when cancelled. With a cancel flag it
+    // closes by itself as a message box does. A platform without such a box
+    // (the batch command) answers as cancelled.
+    virtual bool Ask_text(const std::string& prompt, const std::string& caption, std::string& inout, int owner,
+                          const std::atomic<bool>* cancel = nullptr) {
+        (void)prompt, (void)caption, (void)inout, (void)owner, (void)cancel;
+        return false;
+    }
 
     // Captions and the control panel's controls.
     virtual void Set_main_caption(const std::string& text) = 0;

@@ -28,6 +28,8 @@
 #define Rid_scale_100 1023
 #define Rid_scale_200 1024
 #define Rid_evac_map 1040 /* "避難地図" */
+#define Rid_scale_measure 1041 /* "縮尺測定" */
+#define Rid_scale_text 1042    /* the scale the figures use, named */
 
 /* The choices of the evacuation map (dialog 120). */
 #define Rid_evac_dialog 120
@@ -39,6 +41,11 @@
 #define Rid_evac_status 1206
 #define Rid_evac_png 1207
 #define Rid_evac_print 1208
+
+/* The text box: a prompt and a line to type into (dialog 121). */
+#define Rid_text_dialog 121
+#define Rid_text_prompt 1211
+#define Rid_text_edit 1212
 
 /* The question box (dialog 30004). */
 #define Rid_question_yes 30001

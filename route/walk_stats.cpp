@@ -41,7 +41,11 @@ std::string Format_fixed(double v) {
 }  // namespace
 
 Walk_figures Walk_stats_texts(int32_t length, int scale_flag) {
-    const Walk_length walk = Walk_convert(length, Map_scale{scale_flag, 0.0}, Figures_speed);
+    return Walk_stats_texts(length, Map_scale{scale_flag, 0.0});
+}
+
+Walk_figures Walk_stats_texts(int32_t length, const Map_scale& scale) {
+    const Walk_length walk = Walk_convert(length, scale, Figures_speed);
     const int32_t metres = walk.metres;
     const double stride_cm = Body_height_cm * Stride_factor;
     const int32_t steps = int32_t(Times(metres, 100) / stride_cm);

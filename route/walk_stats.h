@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "route/travel_time.h"
+
 // The four texts as the control panel shows them.
 struct Walk_figures {
     std::string distance;  // metres, "%d"
@@ -15,5 +17,7 @@ struct Walk_figures {
 // The figures for a route of `length` pixels at scale_flag 0 (100 m) or
 // 1 (200 m); any other flag leaves the length unscaled.
 Walk_figures Walk_stats_texts(int32_t length, int scale_flag);
+// The same with the map scale, which may be one measured on the map.
+Walk_figures Walk_stats_texts(int32_t length, const Map_scale& scale);
 
 // (Walk_stats in app/panel.h writes them into the panel's fields.)

@@ -39,6 +39,10 @@
 inline constexpr uint32_t Tail_mark = 0x49564F54u;  // "TOVI" as little-endian bytes
 inline constexpr uint32_t Tail_version = 1;
 inline constexpr int Tail_title_bytes = 128;
+// The bytes of the fields the user chooses (from the measured scale to the
+// source line), for telling whether they changed.
+inline constexpr int Tail_choices_from = 80;
+inline constexpr int Tail_choices_to = 360;
 
 // Which file each checksum slot stands for.
 enum Tail_sum : int {

@@ -270,10 +270,13 @@ std::atomic<uint64_t> Saved_work_sum{0};
 uint64_t Work_sum() {
     Checksum_state s;
     Checksum_begin(s);
-    uint64_t parts[5];
+    uint64_t parts[6];
     {
         std::lock_guard lock(Markers_lock);
         parts[0] = Markers_sum(Base_data);
+        // The choices kept in the tail (the measured scale, the evacuation
+        // map's speed, bands, limit, title and source) are work too.
+        parts[5] = Checksum(Base_data.Base_reserved + Tail_choices_from, Tail_choices_to - Tail_choices_from);
     }
     parts[1] = Route_markers_sum.load();
     parts[2] = uint64_t(Rec_count.load());

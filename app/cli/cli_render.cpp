@@ -8,7 +8,9 @@
 // From the saved route in DIR (tst.bmp, base.dat, d1.dat to d3.dat), the
 // evacuation map (route/evac_map.h): every reached road pixel coloured by the
 // band of the walking time "ルート検証" computes for it, at M metres a minute
-// (43 unless told) and the map scale (200 m unless told), in bands of MINUTES
+// (43 unless told) and the map scale (the one measured on the map when the
+// work has one, otherwise 200 m; --scale or --metres-per-pixel replaces
+// either), in bands of MINUTES
 // (3 unless told). Without --paper the map stands at the picture's top-left
 // at 1:1 with its legend beside it, so that a pixel's band is read at its map
 // position; with --paper, a whole page (landscape, 150 dpi unless told).
@@ -38,6 +40,7 @@
 #include "route/render.h"
 #include "route/text_render.h"
 #include "route/travel_time.h"
+#include "storage/base_tail.h"
 #include "storage/data_files.h"
 #include "storage/file_io.h"
 
@@ -161,6 +164,7 @@ const std::vector<Cli_option> Map_options = {
 };
 
 bool Map_option(const std::string& o, const std::string& value, Map_args& a, std::string& why) {
+    if (o == "--scale" || o == "--metres-per-pixel") a.scale_told = true;
     if (o == "--scale") {
         const std::string& v = value;
         if (v == "100") a.options.scale.flag = 0;
@@ -266,6 +270,12 @@ int Render_command(const std::vector<std::string>& args) {
     Image map;
     Base_record base;
     if (const int code = Saved_route_read(dir, map, base); code != 0) return code;
+    if (!a.scale_told) {
+        // The scale measured on the map is the work's own, as the program uses it.
+        const Base_tail tail = Tail_read(base);
+        if (tail.marked() && tail.metres_per_pixel > 0 && std::isfinite(tail.metres_per_pixel))
+            a.options.scale.metres_per_pixel = tail.metres_per_pixel;
+    }
 
     std::vector<int32_t> counts;
     Travel_counts(base.Road_rec_total, base.Evac_n == 2, counts);

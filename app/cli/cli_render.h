@@ -39,6 +39,7 @@ struct Map_args {
     int orientation = 0;       // 0 as the paper goes (landscape), 1 landscape, 2 portrait
     int32_t dpi = 0;           // 0 unless told
     bool title_given = false;
+    bool scale_told = false;   // --scale or --metres-per-pixel given
 };
 
 // The options render and compare take, for Cli_parse (app/cli/cli_args.h).

@@ -10,7 +10,10 @@
 //
 // walk: from the route saved in DIR, built for its markers, the route from
 // client pixel (X, Y): the node found in each wave, the pixel count and, for
-// more than 10 pixels, the four figures as the control panel shows them.
+// more than 10 pixels, the four figures as the control panel shows them,
+// at the scale measured on the map when the work has one (as the program
+// uses it), otherwise at --scale (200 m unless told); a --scale given
+// replaces a measured scale.
 #include "app/cli/cli_route.h"
 
 #include <cstdio>
@@ -27,6 +30,7 @@
 #include "route/route_trace.h"
 #include "route/walk_stats.h"
 #include "route/wave.h"
+#include "storage/base_tail.h"
 #include "storage/data_files.h"
 
 namespace {
@@ -91,7 +95,9 @@ int Walk_command(const std::vector<std::string>& args) {
     const Cli_args a = Cli_parse(args, {{"--scale", true, "--scale needs 100 or 200"}});
     if (!a.error.empty()) return Cli_usage_error(a.error, Walk_usage);
     int scale = 1;  // 200 m, the program's own start value
+    bool scale_told = false;
     for (const auto& [name, v] : a.options) {
+        scale_told = true;
         if (v == "100") scale = 0;
         else if (v == "200") scale = 1;
         else return Cli_usage_error("--scale is 100 or 200", Walk_usage);
@@ -109,10 +115,13 @@ int Walk_command(const std::vector<std::string>& args) {
     if (!Cli_folder_load(dir, false, content)) return 2;
     if (!content.route_current) return Cli_no_route(dir);
     int32_t count, places;
+    Map_scale map_scale{scale, 0.0};
     {
         std::lock_guard lock(Markers_lock);
         count = Base_data.Road_rec_total;
         places = Base_data.Evac_n;
+        const Base_tail tail = Tail_read(Base_data);
+        if (!scale_told && tail.marked()) map_scale.metres_per_pixel = tail.metres_per_pixel;
     }
     Route_index_build(count);
 
@@ -127,7 +136,7 @@ int Walk_command(const std::vector<std::string>& args) {
     std::printf("pixels: %d\n", path.count);
     // The panel shows the figures of its last call, made for the whole count.
     if (path.count > Route_stats_min) {
-        const Walk_figures f = Walk_stats_texts(path.count, Scale_flag);
+        const Walk_figures f = Walk_stats_texts(path.count, map_scale);
         std::printf("distance: %s\nsteps: %s\nminutes: %s\ncalories: %s\n", f.distance.c_str(), f.steps.c_str(),
                     f.minutes.c_str(), f.calories.c_str());
     }

@@ -121,6 +121,18 @@ int Fake_platform::Message_box(const std::string& text, const std::string& capti
     return style == Box_yes_no ? Answer_yes : Answer_ok;
 }
 
+bool Fake_platform::Ask_text(const std::string& prompt, const std::string&, std::string& inout, int,
+                             const std::atomic<bool>*) {
+    std::lock_guard lock(m);
+    text_prompts.push_back(prompt);
+    if (text_answers.empty()) return false;
+    const std::optional<std::string> a = text_answers.front();
+    text_answers.pop_front();
+    if (!a) return false;
+    inout = *a;
+    return true;
+}
+
 int Fake_platform::Ask_yes_no(const std::string& text) {
     std::lock_guard lock(m);
     questions.push_back(text);

@@ -48,6 +48,7 @@ struct Fake_platform : Platform {
     std::deque<int> box_answers;             // answers to boxes, in order; then the default
     bool hold_boxes = false;                 // boxes wait until cancelled
     std::deque<int> ask_answers;             // answers of Ask_yes_no; then 0
+    std::deque<std::optional<std::string>> text_answers;  // answers of Ask_text; nullopt or none left = cancel
     std::optional<std::pair<Image, Point>> screen_after_ask;  // the screen and its origin once asked
     std::deque<std::optional<std::string>> folder_answers;  // nullopt = cancel
 
@@ -58,6 +59,7 @@ struct Fake_platform : Platform {
     std::map<int, bool> enabled, checked;
     std::vector<Box_record> boxes;
     std::vector<std::string> questions;
+    std::vector<std::string> text_prompts;   // prompts of Ask_text, in order
     std::vector<std::pair<bool, std::string>> folder_requests;  // (new style, initial)
     int beeps = 0;
     Point fitted{0, 0};
@@ -96,6 +98,8 @@ struct Fake_platform : Platform {
     int Message_box(const std::string& text, const std::string& caption, int style, int owner,
                     const std::atomic<bool>* cancel) override;
     int Ask_yes_no(const std::string& text) override;
+    bool Ask_text(const std::string& prompt, const std::string& caption, std::string& inout, int owner,
+                  const std::atomic<bool>* cancel) override;
     void Set_main_caption(const std::string& text) override;
     void Set_panel_caption(const std::string& text) override;
     void Set_control_text(int id, const std::string& text) override;

@@ -73,6 +73,44 @@ INT_PTR CALLBACK Question_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
     }
 }
 
+// The text box (dialog 121): a prompt, a line to type into, OK and キャンセル.
+struct Text_box {
+    std::wstring caption, prompt, text;
+};
+
+INT_PTR CALLBACK Text_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrW(dlg, DWLP_USER, lparam);
+        const auto* box = reinterpret_cast<const Text_box*>(lparam);
+        SetWindowTextW(dlg, box->caption.c_str());
+        SetDlgItemTextW(dlg, Rid_text_prompt, box->prompt.c_str());
+        SetDlgItemTextW(dlg, Rid_text_edit, box->text.c_str());
+        SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        Force_foreground(dlg);
+        SetFocus(GetDlgItem(dlg, Rid_text_edit));
+        return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK) {
+            auto* box = reinterpret_cast<Text_box*>(GetWindowLongPtrW(dlg, DWLP_USER));
+            HWND edit = GetDlgItem(dlg, Rid_text_edit);
+            std::wstring text(size_t(GetWindowTextLengthW(edit)) + 1, L'\0');
+            text.resize(size_t(GetWindowTextW(edit, text.data(), int(text.size()))));
+            box->text = text;
+            EndDialog(dlg, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wparam) == IDCANCEL) {
+            EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
 int CALLBACK Browse_callback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
     if (msg == BFFM_INITIALIZED && data) SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
@@ -209,6 +247,22 @@ struct Win32_platform final : Platform {
         Dialog_box(Rid_question_dialog, nullptr, Question_proc, 0);
         Question_open = 0;
         return Question_answer;
+    }
+
+    bool Ask_text(const std::string& prompt, const std::string& caption, std::string& inout, int owner,
+                  const std::atomic<bool>* cancel) override {
+        Text_box box{Wide(caption), Wide(prompt), Wide(inout)};
+        UINT_PTR timer = 0;
+        if (cancel) {
+            Box_cancel = cancel;
+            timer = SetTimer(nullptr, 0, 20, Box_timer);
+        }
+        const INT_PTR answer = Dialog_box(Rid_text_dialog, Owner_window(owner), Text_proc, LPARAM(&box));
+        if (timer) KillTimer(nullptr, timer);
+        Box_cancel = nullptr;
+        if (answer != IDOK || (cancel && cancel->load())) return false;
+        inout = Utf8(box.text);
+        return true;
     }
 
     void Set_main_caption(const std::string& text) override {

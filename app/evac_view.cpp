@@ -118,11 +118,16 @@ Evac_choices Choices_now() {
 }
 
 // Keeps the choices with the work (its base.dat tail, written by the next
-// save) and as the last used.
+// save) and as the last used. The tail is only written for choices other
+// than the ones the work shows already: a change of the tail counts as a
+// change of the work that "終了" asks about, and merely looking at the map
+// changes nothing.
 void Choices_keep(const Evac_choices& c) {
+    const Evac_choices before = Evac_last;
     Evac_last = c;
     std::lock_guard lock(Markers_lock);
     Base_tail tail = Tail_read(Base_data);
+    if (Evac_choices_of(tail, before) == c) return;
     Evac_choices_into(tail, c);
     Tail_write(Base_data, tail);
 }

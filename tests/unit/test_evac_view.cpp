@@ -5,6 +5,7 @@
 // tovi-cli render --paper A4, against the scripted fake platform.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -378,6 +379,29 @@ TEST_F(Evac_view_test, TheLastChoicesAreKeptForTheNextRun) {
     Evac_last = c;
     Evac_last_write();
     EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(Evac_view_test, LookingAtTheMapLeavesTheWorkAsItWas) {
+    for (bool marked : {false, true}) {
+        SCOPED_TRACE(marked);
+        if (marked) {
+            std::lock_guard lock(Markers_lock);
+            Base_tail tail;
+            Evac_choices_into(tail, Evac_choices{});
+            Tail_write(Base_data, tail);
+        }
+        Base_record before;
+        {
+            std::lock_guard lock(Markers_lock);
+            before = Base_data;
+        }
+        // Opened, a choice that is the one shown, closed.
+        seam.in_dialog = [&] { EXPECT_EQ(Evac_apply(Evac_choices{}), ""); };
+        Panel_command(Id_evac_map);
+        Evac_map_leave();
+        std::lock_guard lock(Markers_lock);
+        EXPECT_EQ(std::memcmp(&Base_data, &before, sizeof before), 0);
+    }
 }
 
 TEST(Evac_last, TheFileReadsBackAsWrittenAndAnythingElseIsRefused) {

@@ -404,6 +404,38 @@ TEST_F(Evac_view_test, LookingAtTheMapLeavesTheWorkAsItWas) {
     }
 }
 
+TEST_F(Evac_view_test, AChangedChoiceIsAChangeThatTheEndAsksAbout) {
+    const auto quits = [] {
+        try {
+            Quit_request(Owner_panel);
+        } catch (const Fake_exit&) {
+            return true;
+        }
+        return false;
+    };
+    Work_mark_saved();
+    Panel_command(Id_evac_map);
+    Evac_map_leave();
+    EXPECT_FALSE(Work_unsaved());
+    // Another band width in the dialog: "終了" asks whether to save first.
+    Evac_choices five;
+    five.band_minutes = 5;
+    seam.in_dialog = [&] { EXPECT_EQ(Evac_apply(five), ""); };
+    Panel_command(Id_evac_map);
+    Evac_map_leave();
+    EXPECT_TRUE(Work_unsaved());
+    fake.boxes.clear();
+    fake.box_answers = {Answer_cancel};
+    EXPECT_FALSE(quits());
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, Quit_question);
+    // Saved, there is nothing to ask about any more.
+    Temp_folder dir;
+    fake.folder_answers = {dir.str()};
+    Panel_command(Id_save);
+    EXPECT_FALSE(Work_unsaved());
+}
+
 TEST(Evac_last, TheFileReadsBackAsWrittenAndAnythingElseIsRefused) {
     Evac_choices odd;
     odd.speed = 43.3, odd.band_minutes = 7, odd.limit_minutes = 6000;

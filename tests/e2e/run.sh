@@ -23,7 +23,7 @@ e2e_display
 e2e_prefix
 if [ $# -eq 0 ]; then
     set -- shell_scenarios capture_scenarios tools_scenarios route_scenarios storage_scenarios durable_scenarios \
-        browser_scenarios probe_scenarios dpi_scenarios desktop_scenarios evacmap_scenarios
+        browser_scenarios probe_scenarios dpi_scenarios desktop_scenarios evacmap_scenarios scale_scenarios
 fi
 for s in "$@"; do "$s"; done
 trap - EXIT

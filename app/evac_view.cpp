@@ -37,6 +37,15 @@ std::vector<int32_t> Counts;
 Text_font Font;
 // Whether Evac_last has been read from its file in this run.
 bool Last_read = false;
+// The other version while the comparison is shown: its map, the walk of
+// every pixel and the folder it came from (its tables are let go of once
+// the walks are counted).
+struct Other_version {
+    bool shown = false;
+    Image map;
+    std::vector<int32_t> counts;
+    std::string name;
+} Other;
 
 std::string Number_text(double v) {
     char buf[64];
@@ -162,6 +171,31 @@ std::string Draw(const Evac_choices& c) {
     Plat().Main_window_refresh();
     return "";
 }
+
+// Draws the comparison for the choices into the shown map; "" when drawn.
+std::string Draw_compare(const Evac_choices& c) {
+    Image map;
+    Base_record sets;
+    Work_now(map, sets);
+    Evac_texts texts;
+    texts.title = Evac_compare_title;
+    texts.source = c.source;
+    texts.date = Evac_today_text();
+    Evac_comparison r = Evac_compare_render(Other.map, Other.counts, map, sets, Counts, Options_of(c), texts,
+                                            Other.name, Evac_compare_now_name, Font);
+    if (!r.error.empty()) return r.error;
+    const int32_t w = r.picture.w, h = r.picture.h;
+    {
+        std::lock_guard lock(Shown_lock);
+        Shown_map = std::move(r.picture);
+    }
+    Plat().Fit_main_window(w, h);
+    Plat().Main_window_refresh();
+    return "";
+}
+
+// What is shown, drawn again for the choices.
+std::string Redraw(const Evac_choices& c) { return Other.shown ? Draw_compare(c) : Draw(c); }
 
 // A drawing's error in the user's words.
 std::string Draw_error_text(const std::string& error) {
@@ -355,6 +389,8 @@ bool Evac_route_current() {
 
 bool Evac_shown() { return Shown; }
 
+bool Evac_compared() { return Shown && Other.shown; }
+
 int Evac_map_command() {
     if (Shown) {
         Evac_map_leave();
@@ -399,6 +435,7 @@ void Evac_map_leave() {
     Shown = false;
     Counts.clear();
     Counts.shrink_to_fit();
+    Other = Other_version{};
     Map_restore();
     int32_t w, h;
     {
@@ -411,14 +448,79 @@ void Evac_map_leave() {
 
 std::string Evac_apply(const Evac_choices& c) {
     if (!Shown) return "";
-    const std::string error = Draw(c);
+    const std::string error = Redraw(c);
     if (!error.empty()) return Draw_error_text(error);
     Choices_keep(c);
     return "";
 }
 
 void Evac_scale_changed() {
-    if (Shown) Draw(Choices_now());
+    if (Shown) Redraw(Choices_now());
+}
+
+namespace {
+
+void Compare_refused(const std::string& folder, const std::string& why) {
+    Plat().Message_box(std::string(Evac_compare_failed_text) + folder + "\n" + why + "\n" + Load_kept_text,
+                       Confirm_caption, Box_ok, Owner_panel);
+}
+
+}  // namespace
+
+int Evac_compare_command() {
+    if (!Shown || !Evac_route_current() || !Font_ready()) return 1;
+    // The folder compared with is no folder to save into: "保存" keeps its own.
+    const std::string save_folder = Data_folder;
+    std::string folder;
+    const int picked = Folder_pick(Owner_panel, folder, false);
+    Data_folder = save_folder;
+    if (picked != 0) return 1;
+    Other_version other;
+    {
+        // Into buffers of its own (not the grid's), let go of at the end of
+        // this scope: the 88 MB of tables are needed only for the walks.
+        Folder_content content;
+        const Folder_problems problems = Data_folder_check(folder, &content);
+        if (!problems.empty() || !content.complete) {
+            std::string why;
+            for (size_t i = 0; i < problems.size() && i < 10; ++i) why += (i ? "\n" : "") + problems[i].text;
+            if (why.empty()) why = "このフォルダの作業を読めません。";
+            Compare_refused(folder, why);
+            return 1;
+        }
+        if (!content.route_current) {
+            Compare_refused(folder, Evac_compare_no_route_text);
+            return 1;
+        }
+        int32_t w, h;
+        {
+            std::lock_guard lock(Shown_lock);
+            w = Map_image.w, h = Map_image.h;
+        }
+        if (content.map.w != w || content.map.h != h) {
+            Compare_refused(folder, std::string(Evac_compare_size_text) + "（" + std::to_string(content.map.w) + " × " +
+                                        std::to_string(content.map.h) + "、今の作業は " + std::to_string(w) + " × " +
+                                        std::to_string(h) + "）");
+            return 1;
+        }
+        const Route_tables tables{{reinterpret_cast<const Wave_rec*>(content.tables(0)),
+                                   reinterpret_cast<const Wave_rec*>(content.tables(1))},
+                                  content.tables(2)};
+        Travel_counts_of(tables, content.base.Road_rec_total, content.base.Evac_n == 2, other.counts);
+        other.map = std::move(content.map);
+    }
+    other.name = folder;
+    other.shown = true;
+    Other_version before = std::move(Other);
+    Other = std::move(other);
+    const std::string error = Draw_compare(Choices_now());
+    if (!error.empty()) {
+        // The map stays as it was.
+        Other = std::move(before);
+        Plat().Message_box(Draw_error_text(error), Confirm_caption, Box_ok, Owner_panel);
+        return 1;
+    }
+    return 0;
 }
 
 std::string Evac_today_text() {
@@ -512,8 +614,8 @@ int Evac_print() {
     } else {
         Seam->Print_drop();
     }
-    // The evacuation map again, as it was before the page.
-    if (Shown) Draw(Choices_now());
+    // The evacuation map (or the comparison) again, as it was before the page.
+    if (Shown) Redraw(Choices_now());
     if (!why.empty()) {
         Plat().Message_box(std::string(Evac_print_failed_text) + why, Confirm_caption, Box_ok, Owner_panel);
         return 1;

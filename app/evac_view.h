@@ -11,8 +11,12 @@
 // save dialog, the printer) comes through Evac_seam, which the Win32 layer
 // installs and the tests script.
 //
-// Owns: Evac_last, the shown state and its counts. Runs on the control
-// panel's thread. Called by: the control panel, the choices dialog, tests.
+// "比較..." in the dialog shows the comparison with another version of the
+// work, read from a folder the user picks into memory of its own.
+//
+// Owns: Evac_last, the shown state and its counts, the other version while
+// compared. Runs on the control panel's thread. Called by: the control
+// panel, the choices dialog, tests.
 #pragma once
 #include <atomic>
 #include <cstddef>  // image.h uses size_t
@@ -109,8 +113,10 @@ void Evac_seam_install(Evac_seam* seam);
 
 // Whether the records are a route built for the markers shown.
 bool Evac_route_current();
-// Whether the main window shows the evacuation map.
+// Whether the main window shows the evacuation map (or its comparison).
 bool Evac_shown();
+// Whether it shows the comparison with another version of the work.
+bool Evac_compared();
 
 // The panel's "避難地図": shows the map and opens the choices dialog, or,
 // when it is shown, goes back to the plain map. 0 when shown.
@@ -123,6 +129,18 @@ void Evac_map_leave();
 std::string Evac_apply(const Evac_choices& c);
 // The scale of the map changed on the panel: drawn again when shown.
 void Evac_scale_changed();
+
+// "比較..." in the choices dialog: asks for a folder holding another version
+// of the work with a built route and shows, in place of the evacuation map,
+// where the walks of the current work are shorter or longer than that
+// version's, with the figures of both (as tovi-cli compare draws it, the
+// folder as the first version, the current work as the second), until
+// "避難地図" is pressed again or any other command comes. The other version
+// is read into memory of its own: the current work, its tables and the
+// folder "保存" writes to stay as they were. A choice changed meanwhile
+// draws the comparison again. 0 = shown; 1 = cancelled, or refused with a
+// message (nothing changed).
+int Evac_compare_command();
 
 // The page of the current work and choices, as tovi-cli render --paper
 // draws it, for a paper and resolution; today's date in the page.
@@ -154,3 +172,10 @@ inline constexpr const char* Evac_print_failed_text = "印刷できません："
 inline constexpr const char* Evac_image_file = "避難地図.png";
 inline constexpr const char* Evac_beside_kept_text = "データは保存されています。";
 inline constexpr const char* Evac_print_question = "この内容で印刷しますか？";
+inline constexpr const char* Evac_compare_title = "避難地図の比較";
+inline constexpr const char* Evac_compare_now_name = "今の作業";
+inline constexpr const char* Evac_compare_shown_text = "比較を表示しています。「避難地図」を押すと地図に戻ります。";
+inline constexpr const char* Evac_compare_failed_text = "比較できません：";
+inline constexpr const char* Evac_compare_no_route_text =
+    "このフォルダの作業にはルートがありません。「ルート作成」のあとで保存したフォルダを選んでください。";
+inline constexpr const char* Evac_compare_size_text = "地図の大きさが今の作業と違います。同じ地図の作業を選んでください。";

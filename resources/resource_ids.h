@@ -52,4 +52,7 @@
 #define Rid_question_no 30002
 #define Rid_question_text 30003
 
+/* The evacuation map's comparison with another version (dialog 120). */
+#define Rid_evac_compare 1209
+
 #endif

@@ -9,9 +9,17 @@
 #include "route/route_trace.h"
 
 void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out) {
-    out.assign(size_t(Grid_cells), 0);
     std::lock_guard lock(Route_lock);
-    if (!Grid_ready) return;
+    if (!Grid_ready) {
+        out.assign(size_t(Grid_cells), 0);
+        return;
+    }
+    Travel_counts_of(Route_tables{{Wave_queue[0], Wave_queue[1]}, Rec_kind}, total, two_places, out);
+}
+
+void Travel_counts_of(const Route_tables& t, int32_t total, int two_places, std::vector<int32_t>& out) {
+    out.assign(size_t(Grid_cells), 0);
+    if (!t.queue[0] || !t.kind || (two_places && !t.queue[1])) return;
     const int32_t count = std::clamp(total, 0, Grid_cells);
     const int waves = two_places ? 2 : 1;
     // Route length of every slot of each table, as a walk in that table counts
@@ -24,14 +32,14 @@ void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out) {
     std::vector<uint8_t> taken(size_t(Grid_cells), 0);
     for (int32_t n = 0; n < count; ++n) {
         for (int w = 0; w < waves; ++w) {
-            const int32_t parent = Wave_queue[w][n].parent;
+            const int32_t parent = t.queue[w][n].parent;
             // Parents have lower numbers, so theirs is known already; any
             // other link ends the walk, as it does in the display.
             length[w][size_t(n)] = (parent >= 0 && parent < n) ? length[w][size_t(parent)] + 1 : 1;
         }
-        const int w = Rec_kind[n] & 1;
+        const int w = t.kind[n] & 1;
         if (w >= waves) continue;
-        const Wave_rec& r = Wave_queue[w][n];
+        const Wave_rec& r = t.queue[w][n];
         if (r.x >= Grid_w_fixed || r.y >= Grid_h_fixed) continue;  // no pixel of any map picture
         const size_t cell = size_t(r.x) + size_t(r.y) * Grid_w_fixed;
         if (taken[cell] & (1u << w)) continue;

@@ -7,7 +7,7 @@
 // in node order gives every node its route length from its parent's.
 //
 // Owns: nothing of its own; reads the grid tables (map/grid.h) under
-// Route_lock. Called by: the travel-time map (route/render.h), tovi-cli
+// Route_lock, or tables the caller holds apart. Called by: the travel-time map (route/render.h), tovi-cli
 // render, tests and benches.
 #pragma once
 #include <cstdint>
@@ -23,6 +23,18 @@
 // node number at a pixel, and a walk that stops at a parent link that does
 // not lead to a lower number. Takes Route_lock.
 void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out);
+
+// The record tables of a route held apart from the grid's (another version
+// of the work read for a comparison): the layouts of Wave_queue and Rec_kind,
+// each its full Grid_cells records.
+struct Wave_rec;
+struct Route_tables {
+    const Wave_rec* queue[2] = {nullptr, nullptr};
+    const uint8_t* kind = nullptr;
+};
+// Travel_counts over the given tables instead of the grid's, with the same
+// result for the same records; takes no lock (the tables are the caller's).
+void Travel_counts_of(const Route_tables& tables, int32_t total, int two_places, std::vector<int32_t>& out);
 
 // The map scale: the scale flag of the control panel (0 = 100 m, a pixel is
 // 1 m; 1 = 200 m, a pixel is 2 m; any other leaves the count unscaled, a

@@ -157,6 +157,10 @@ INT_PTR CALLBACK Choices_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
             Evac_print();
             return TRUE;
         }
+        if (id == Rid_evac_compare) {
+            Status(dlg, Evac_compare_command() == 0 ? Evac_compare_shown_text : "");
+            return TRUE;
+        }
         if (id == IDOK || id == IDCANCEL) {
             Choices_wnd = nullptr;
             EndDialog(dlg, id);

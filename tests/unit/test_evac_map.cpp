@@ -685,6 +685,31 @@ TEST_F(Evac_test, CompareShowsNoChangeForTheSameWorkAndWhereWalksChanged) {
     EXPECT_NE(Evac_compare_render(smaller, before, map, sets, counts, o, {}, "a", "b", Japanese_font()).error, "");
 }
 
+TEST_F(Evac_test, CountsOfTablesHeldApartAreTheGridsOwn) {
+    // A copy of the tables as another version's would be held.
+    std::vector<Wave_rec> q0(Wave_queue[0], Wave_queue[0] + Grid_cells), q1(Wave_queue[1], Wave_queue[1] + Grid_cells);
+    std::vector<uint8_t> kind(Rec_kind, Rec_kind + Grid_cells);
+    const Route_tables apart{{q0.data(), q1.data()}, kind.data()};
+    for (int two : {1, 0}) {
+        SCOPED_TRACE(two);
+        std::vector<int32_t> grid, held;
+        Travel_counts(nodes, two, grid);
+        Travel_counts_of(apart, nodes, two, held);
+        EXPECT_EQ(held, grid);
+    }
+    // The grid's tables rebuilt for other places leave the copy's walks alone.
+    const std::vector<int32_t> before = counts;
+    const int32_t nodes_before = nodes;
+    Route(place[0], Reached_near(900, 500));
+    ASSERT_NE(counts, before);
+    std::vector<int32_t> held;
+    Travel_counts_of(apart, nodes_before, 1, held);
+    EXPECT_EQ(held, before);
+    // No tables: nothing reached.
+    Travel_counts_of(Route_tables{}, nodes, 1, held);
+    EXPECT_EQ(held, std::vector<int32_t>(size_t(Grid_cells), 0));
+}
+
 // ---- tovi-cli render and compare ----
 
 struct Evac_cli_test : Evac_test {

@@ -105,24 +105,33 @@ struct Evac_view_test : ::testing::Test {
         Evac_last = Evac_choices{};
         for (int32_t y = 28; y < 33; ++y)
             for (int32_t x = 12; x < 308; ++x) map.set(x, y, White);
+        Work_on(map, 20);
+        ASSERT_TRUE(Evac_route_current());
+    }
+    // A work on the picture m with its place at (place_x, 30), its route
+    // built as "ルート作成" builds it; its walks in counts.
+    void Work_on(const Image& m, int32_t place_x) {
         Base_record b{};
         b.Evac_n = 1;
-        b.Evac_x[0] = 20, b.Evac_y[0] = 30;
-        b.Map_rect = {0, 0, map.w, map.h};
+        b.Evac_x[0] = place_x, b.Evac_y[0] = 30;
+        b.Map_rect = {0, 0, m.w, m.h};
         {
             std::lock_guard lock(Markers_lock);
             Base_data = b;
         }
         {
             std::lock_guard lock(Shown_lock);
-            Map_image = map;
+            Map_image = m;
             Photo_image = Image();
         }
         Map_restore();
         Route_index_drop();
         ASSERT_EQ(Route_build(), 0);
         Travel_counts(Base_data.Road_rec_total, 0, counts);
-        ASSERT_TRUE(Evac_route_current());
+    }
+    std::vector<uint32_t> Shown_pixels() {
+        std::lock_guard lock(Shown_lock);
+        return Shown_map.px;
     }
     void TearDown() override {
         Evac_map_leave();
@@ -434,6 +443,144 @@ TEST_F(Evac_view_test, AChangedChoiceIsAChangeThatTheEndAsksAbout) {
     fake.folder_answers = {dir.str()};
     Panel_command(Id_save);
     EXPECT_FALSE(Work_unsaved());
+}
+
+TEST_F(Evac_view_test, CompareShowsWhereWalksChangedAgainstAnotherVersion) {
+    // The other version: the place at the street's far end.
+    Temp_folder other;
+    Work_on(map, 295);
+    ASSERT_EQ(Data_save_to(other.str()), "");
+    const std::vector<int32_t> other_counts = counts;
+    // The work now: the place back at the near end.
+    Work_on(map, 20);
+    Data_folder = "/where/保存/goes";
+    Work_mark_saved();
+    Base_record work;
+    {
+        std::lock_guard lock(Markers_lock);
+        work = Base_data;
+    }
+    Text_font font;
+    ASSERT_EQ(Text_font_load(font, Bytes_of(seam.font_path)), "");
+    const auto expected = [&](const Evac_choices& c) {
+        Evac_texts texts;
+        texts.title = Evac_compare_title;
+        texts.source = c.source;
+        texts.date = Evac_today_text();
+        return Evac_compare_render(map, other_counts, map, work, counts, Options(c), texts, other.str(),
+                                   Evac_compare_now_name, font);
+    };
+    const Evac_comparison want = expected(Evac_choices{});
+    ASSERT_EQ(want.error, "");
+    // Near the place of now the walks are much shorter, near the other's much longer.
+    EXPECT_EQ(want.picture.get(60, 30), Evac_change_colour(Change_much_shorter));
+    EXPECT_EQ(want.picture.get(250, 30), Evac_change_colour(Change_much_longer));
+
+    Evac_choices one;
+    one.band_minutes = 1;
+    one.source = "地理院地図";
+    int result = -1;
+    seam.in_dialog = [&] {
+        fake.folder_answers = {other.str()};
+        result = Evac_compare_command();
+        EXPECT_TRUE(Evac_compared());
+        EXPECT_EQ(Shown_pixels(), want.picture.px);
+        EXPECT_EQ(fake.fitted, (Point{want.picture.w, want.picture.h}));
+        // A choice changed meanwhile: the comparison again, for it.
+        EXPECT_EQ(Evac_apply(one), "");
+        EXPECT_TRUE(Evac_compared());
+        EXPECT_EQ(Shown_pixels(), expected(one).picture.px);
+    };
+    Panel_command(Id_evac_map);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(fake.boxes.empty());
+    // The work of now as it was: its markers, its tables, the folder "保存" writes to.
+    {
+        std::lock_guard lock(Markers_lock);
+        EXPECT_EQ(std::memcmp(Base_data.Evac_x, work.Evac_x, sizeof work.Evac_x), 0);
+        EXPECT_EQ(Base_data.Road_rec_total, work.Road_rec_total);
+    }
+    std::vector<int32_t> now;
+    Travel_counts(work.Road_rec_total, 0, now);
+    EXPECT_EQ(now, counts);
+    EXPECT_TRUE(Evac_route_current());
+    EXPECT_EQ(Data_folder, "/where/保存/goes");
+
+    // "避難地図" again: the plain map.
+    Panel_command(Id_evac_map);
+    EXPECT_FALSE(Evac_shown());
+    EXPECT_FALSE(Evac_compared());
+    EXPECT_EQ(Shown_size(), (Point{map.w, map.h}));
+    // Any other command too ("保存", cancelled in the folder browser).
+    seam.in_dialog = [&] {
+        fake.folder_answers = {other.str()};
+        EXPECT_EQ(Evac_compare_command(), 0);
+    };
+    Panel_command(Id_evac_map);
+    ASSERT_TRUE(Evac_compared());
+    fake.folder_answers = {std::nullopt};
+    Panel_command(Id_save);
+    EXPECT_FALSE(Evac_shown());
+    EXPECT_FALSE(Evac_compared());
+    EXPECT_EQ(Shown_size(), (Point{map.w, map.h}));
+}
+
+TEST_F(Evac_view_test, CompareWithAFolderThatCannotBeComparedChangesNothing) {
+    // A version whose markers moved after its route was built; one on a wider map.
+    Temp_folder stale, wider, empty;
+    Work_on(map, 295);
+    {
+        std::lock_guard lock(Markers_lock);
+        Base_data.Evac_x[0] = 200;
+    }
+    ASSERT_EQ(Data_save_to(stale.str()), "");
+    Image wide(340, 60, Grey);
+    for (int32_t y = 28; y < 33; ++y)
+        for (int32_t x = 12; x < 308; ++x) wide.set(x, y, White);
+    Work_on(wide, 20);
+    ASSERT_EQ(Data_save_to(wider.str()), "");
+    Work_on(map, 20);
+    Data_folder = "/where/保存/goes";
+    struct Case {
+        const char* what;
+        std::optional<std::string> folder;
+        const char* said;  // nullptr: nothing said
+    } const cases[] = {
+        {"cancelled", std::nullopt, nullptr},
+        {"a folder without a piece of work", empty.str(), "base.dat"},
+        {"a route out of date", stale.str(), Evac_compare_no_route_text},
+        {"a map of another size", wider.str(), Evac_compare_size_text},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint32_t> shown;
+        int result = -1;
+        seam.in_dialog = [&] {
+            shown = Shown_pixels();
+            fake.boxes.clear();
+            fake.folder_answers = {c.folder};
+            result = Evac_compare_command();
+            EXPECT_FALSE(Evac_compared());
+            EXPECT_EQ(Shown_pixels(), shown);
+        };
+        Panel_command(Id_evac_map);
+        EXPECT_EQ(result, 1);
+        if (!c.said) {
+            EXPECT_TRUE(fake.boxes.empty());
+        } else {
+            ASSERT_EQ(fake.boxes.size(), 1u);
+            const std::string& text = fake.boxes[0].text;
+            EXPECT_EQ(text.rfind(std::string(Evac_compare_failed_text) + *c.folder, 0), 0u) << text;
+            EXPECT_NE(text.find(c.said), std::string::npos) << text;
+            EXPECT_NE(text.find(Load_kept_text), std::string::npos) << text;
+        }
+        EXPECT_EQ(Data_folder, "/where/保存/goes");
+        std::vector<int32_t> now;
+        Travel_counts(Base_data.Road_rec_total, 0, now);
+        EXPECT_EQ(now, counts);
+        EXPECT_TRUE(Evac_route_current());
+        Evac_map_leave();
+    }
 }
 
 TEST(Evac_last, TheFileReadsBackAsWrittenAndAnythingElseIsRefused) {

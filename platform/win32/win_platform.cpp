@@ -86,7 +86,22 @@ INT_PTR CALLBACK Text_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         SetWindowTextW(dlg, box->caption.c_str());
         SetDlgItemTextW(dlg, Rid_text_prompt, box->prompt.c_str());
         SetDlgItemTextW(dlg, Rid_text_edit, box->text.c_str());
-        SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        // Beside its owner, so that what the user clicked on it stays in sight,
+        // within the work area of the owner's monitor.
+        RECT own{}, frame{};
+        int x = 0, y = 0;
+        UINT move = SWP_NOMOVE;
+        if (HWND owner = GetWindow(dlg, GW_OWNER); owner && GetWindowRect(owner, &own) && GetWindowRect(dlg, &frame)) {
+            MONITORINFO mi{};
+            mi.cbSize = sizeof mi;
+            GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &mi);
+            const RECT& work = mi.rcWork;
+            const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+            x = own.right + 8 + w <= work.right ? own.right + 8 : std::max<int>(work.left, work.right - w);
+            y = std::clamp<int>(own.top, work.top, std::max<int>(work.top, work.bottom - h));
+            move = 0;
+        }
+        SetWindowPos(dlg, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | move);
         Force_foreground(dlg);
         SetFocus(GetDlgItem(dlg, Rid_text_edit));
         return FALSE;  // the focus is set

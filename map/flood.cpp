@@ -376,7 +376,9 @@ int32_t Maze_map_on(const Image& snapshot, Point origin, Point release, Capture_
         Msg_confirm(Not_white_text);
         return 1;
     }
-    Image painted = captured;
+    // The fill paints the picture itself; the painted part is copied back
+    // from the snapshot once it has been shown.
+    Image& painted = captured;
 
     Show_state shown{Plat().Now_ms(), out.origin};
     const Flood_progress progress{Show_progress, &shown};
@@ -392,6 +394,11 @@ int32_t Maze_map_on(const Image& snapshot, Point origin, Point release, Capture_
         Plat().Capture_window_show(painted, out.origin, part.left, part.top, part.right - part.left,
                                    part.bottom - part.top);
     }
+    // Every painted pixel lies in that part: the processed records and the
+    // neighbours they appended.
+    for (int32_t row = part.top; row < part.bottom; ++row)
+        std::copy_n(&snapshot.px[size_t(row + window.top) * size_t(snapshot.w) + size_t(window.left + part.left)],
+                    size_t(part.right - part.left), &captured.px[size_t(row) * size_t(captured.w) + size_t(part.left)]);
     // The paint was only a picture of the progress: show the map again as it
     // was, so a next drag finds its white roads again.
     auto restore = [&] {

@@ -61,9 +61,11 @@ int32_t Spare_count = 0;  // nodes created in the spare set so far
 // its time. A completed wave writes them into the cells' last bytes.
 uint8_t Wave_visit[Grid_cells];
 
-// Buckets below this index may hold nodes of the last run; the static heads
-// start at 0, not -1, so the first run clears them all.
-int32_t Buckets_used = Bucket_count;
+// Buckets below this index may hold nodes of the last run. A run makes each
+// head -1 when its cost first comes within reach (Wave_end grows past it), so
+// the heads beyond Wave_end are never read and a process whose waves stay
+// within a few thousand costs never touches the megabytes beyond them.
+int32_t Buckets_used = 0;
 
 // Set by a caller that never cancels a wave (tovi-cli): the wave is then
 // built in the grid tables themselves, and no spare set is ever taken.
@@ -150,7 +152,7 @@ int32_t Wave_init(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t place_
     std::memset(Spare_kind, 0, size_t(Grid_cells));
     std::memset(Wave_visit, 0, sizeof Wave_visit);
 
-    std::fill(Bucket_head, Bucket_head + Buckets_used, -1);
+    std::fill(Bucket_head, Bucket_head + std::max(Buckets_used, 2), -1);
     Buckets_used = 0;
 
     // The sources cost 1; they get no visit bit and no paint until expanded.
@@ -276,6 +278,10 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
                 // costs at least 1. Appending to the bucket keeps ties in the
                 // order of arrival, shared by both waves.
                 const int32_t cost = i + ((code & Code_congestion) ? Congestion_step_cost : 1);
+                if (cost >= wave_end) {
+                    std::fill(Bucket_head + wave_end, Bucket_head + cost + 1, -1);
+                    wave_end = cost + 1;
+                }
                 const int32_t n = count++;
                 kind[n] = uint8_t(wave);
                 table[n] = {uint16_t(x + Step_x[k]), uint16_t(y + Step_y[k]), node, cost, -1};
@@ -286,7 +292,6 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
                     queue[kind[tail] & 1][tail].next = n;
                 }
                 Bucket_tail[cost] = n;
-                if (cost >= wave_end) wave_end = cost + 1;
                 px[at] = colour;
             }
             node = table[node].next;

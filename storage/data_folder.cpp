@@ -173,9 +173,42 @@ bool Read_exact(const std::string& folder, const char* name, size_t size, uint8_
     return true;
 }
 
+// Whether a bitmap file's bytes are exactly what Bmp_bytes writes for the
+// picture decoded from them: the one header it writes (54 bytes, rows bottom
+// up, no resolution or palette fields), no byte beyond the rows, and zeros in
+// every row's padding.
+bool Bmp_canonical(const std::vector<uint8_t>& file, const Image& picture) {
+    const int64_t stride = Bmp_stride(picture.w);
+    const int64_t rows_bytes = stride * picture.h;
+    if (picture.empty() || int64_t(file.size()) != Bmp_header_bytes + rows_bytes) return false;
+    uint8_t head[Bmp_header_bytes] = {'B', 'M'};
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) head[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    put(2, uint32_t(Bmp_header_bytes + rows_bytes), 4);
+    put(10, Bmp_header_bytes, 4);
+    put(14, 40, 4);
+    put(18, uint32_t(picture.w), 4);
+    put(22, uint32_t(picture.h), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, uint32_t(rows_bytes), 4);
+    if (std::memcmp(file.data(), head, sizeof head) != 0) return false;
+    const size_t pad = size_t(stride - int64_t(picture.w) * 3);
+    if (pad == 0) return true;
+    for (int64_t r = 0; r < picture.h; ++r) {
+        const uint8_t* end = file.data() + Bmp_header_bytes + (r + 1) * stride;
+        for (size_t i = 1; i <= pad; ++i)
+            if (end[-ptrdiff_t(i)] != 0) return false;
+    }
+    return true;
+}
+
 // Reads a picture file of the folder and checks it; its checksum goes to *sum.
+// With kept given, the file's bytes go there when they are what a save of
+// the picture would write.
 void Read_picture(const std::string& folder, const char* name, const Rect32* map_rect, Image& out,
-                  Folder_problems& problems, uint64_t* sum = nullptr) {
+                  Folder_problems& problems, uint64_t* sum = nullptr, std::vector<uint8_t>* kept = nullptr) {
     const std::string path = Path_join(folder, name);
     if (!File_present(path, name, problems)) return;
     std::vector<uint8_t> file;
@@ -186,7 +219,9 @@ void Read_picture(const std::string& folder, const char* name, const Rect32* map
         return;
     }
     if (sum) *sum = Checksum(file.data(), file.size());
+    const size_t before = problems.size();
     Picture_check(name, file.data(), file.size(), map_rect, out, problems);
+    if (kept && problems.size() == before && Bmp_canonical(file, out)) *kept = std::move(file);
 }
 
 // A checksum of the tail that does not match the file.
@@ -507,7 +542,8 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         for (const Table_file& t : Table_files) File_sized(folder, t.name, t.size, problems);
         const Rect32* rect = base_ok ? &c.base.Map_rect : nullptr;
         uint64_t map_sum = 0, photo_sum = 0;
-        Read_picture(folder, Map_picture_file, rect, c.map, problems, &map_sum);
+        Read_picture(folder, Map_picture_file, rect, c.map, problems, &map_sum,
+                     c.keep_picture_files ? &c.map_file : nullptr);
         c.map_sum = map_sum;
         // The aerial picture is optional; one that is there must be whole. One
         // that does not belong to this map (left there by an older capture)
@@ -516,11 +552,13 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         if (photo_there && tail.marked() && tail.sums[Sum_photo] == 0) {
             c.notes.push_back("tst1.bmp はこの作業のものではないため、航空写真なしで読み込みました。");
         } else if (photo_there) {
-            Read_picture(folder, Photo_picture_file, nullptr, c.photo, problems, &photo_sum);
+            Read_picture(folder, Photo_picture_file, nullptr, c.photo, problems, &photo_sum,
+                         c.keep_picture_files ? &c.photo_file : nullptr);
             if (rect && !c.photo.empty() && (c.photo.w != c.map.w || c.photo.h != c.map.h) && !tail.marked()) {
                 c.notes.push_back("tst1.bmp の大きさ（" + Num(c.photo.w) + " × " + Num(c.photo.h) +
                                   "）が地図と合わないため、航空写真なしで読み込みました。");
                 c.photo = Image();
+                c.photo_file.clear();
             } else if (rect && !c.photo.empty() && (c.photo.w != c.map.w || c.photo.h != c.map.h)) {
                 Add(problems,
                     std::string(Photo_picture_file) + " の大きさ（" + Num(c.photo.w) + " × " + Num(c.photo.h) +

@@ -82,6 +82,13 @@ struct Folder_content {
     uint8_t* tables(int i) const;
     Image map;
     Image photo;  // empty when the folder has no (usable) tst1.bmp
+    // Keep the picture files' bytes too (tovi-cli, which writes the work back
+    // at once): map_file and photo_file then hold each file exactly when it
+    // is byte for byte what a save of its picture writes, so that the save
+    // can write them as read instead of encoding the pictures again.
+    bool keep_picture_files = false;
+    std::vector<uint8_t> map_file;
+    std::vector<uint8_t> photo_file;
     // Every check but the checksums passed: the content is whole, and a load
     // may put it in place when the user accepts files that do not match.
     bool complete = false;

@@ -31,6 +31,7 @@
 #include "app/shell.h"
 #include "map/flood.h"
 #include "map/grid.h"
+#include "map/map_pictures.h"
 #include "map/picture_file.h"
 #include "markers/base_data.h"
 
@@ -67,7 +68,18 @@ int Capture_command(const std::vector<std::string>& args) {
     Shell_start();
     Exe_folder = plain[3];
     Aerial_mode = photo_path.empty() ? 0 : 1;
-    if (Maze_map(x, y) != 0) return 1;
+    // Maze_map on the picture itself, at screen (0, 0), rather than on a
+    // snapshot copied from it; and of the finish only what the folder needs:
+    // no window to fit and no pictures to read back for showing.
+    Capture_outcome c;
+    if (Maze_map_on(platform.screen, {0, 0}, {x, y}, c) != 0) return 1;
+    platform.screen = Image();  // the aerial picture takes its place for the aerial question
+    Rec_count_to_base();
+    {
+        std::lock_guard lock(Markers_lock);
+        Capture_origin = c.origin;
+    }
+    if (Map_images_save(c.picture, c.box.left, c.box.top, c.box.right, c.box.bottom) != 0) return 1;
 
     Rect32 rect;
     int32_t total;

@@ -44,7 +44,9 @@ void Cli_platform::Main_window_refresh() {}
 
 bool Cli_platform::Screen_snapshot(Image& out, Point& origin) {
     if (screen.empty()) return false;
-    out = screen;
+    // Handed over rather than copied: a batch capture takes each screen once.
+    out = std::move(screen);
+    screen = Image();
     origin = {0, 0};
     return true;
 }

@@ -3,6 +3,8 @@
 // mouse or keyboard. The questions a person would answer are answered the way
 // a batch run needs: every box with OK or Yes, the aerial-photo question with
 // YES exactly when an aerial picture was given, which then becomes the screen.
+// A snapshot hands the screen's picture over instead of copying it: each
+// screen is taken once.
 #pragma once
 #include <string>
 

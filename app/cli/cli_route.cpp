@@ -23,10 +23,12 @@
 #include "app/cli/cli_folder.h"
 #include "app/cli/cli_platform.h"
 #include "app/shell.h"
+#include "map/flood.h"
 #include "map/grid.h"
 #include "map/map_pictures.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
+#include "platform/shell_flags.h"
 #include "route/route_trace.h"
 #include "route/walk_stats.h"
 #include "route/wave.h"
@@ -48,6 +50,21 @@ const char* Outcome_text(Wave_status s) {
     return "?";
 }
 
+// The message "ルート作成" shows for a wave that ended early, as the panel
+// shows it; 0 for a completed wave.
+int Wave_refusal(Wave_status s) {
+    switch (s) {
+    case Wave_completed: return 0;
+    case Wave_no_evac: Error_box(No_evac_text); break;
+    case Wave_stopped: Msg_confirm(Wave_stop_text); break;
+    case Wave_cancelled: break;
+    case Wave_too_many: Error_box(Wave_too_many_text); break;
+    case Wave_node_too_high: Error_box(Wave_node_too_high_text); break;
+    case Wave_cost_too_high: Msg_confirm(Wave_cost_text); break;
+    }
+    return 1;
+}
+
 Cli_platform& Console() {
     static Cli_platform platform;
     Plat_install(&platform);
@@ -65,24 +82,46 @@ int Route_command(const std::vector<std::string>& args) {
     Console();
 
     Folder_content content;
+    // The pictures do not change: the save writes their files as read.
+    content.keep_picture_files = true;
     if (!Cli_folder_load(dir, false, content)) return 2;
     // Nothing cancels the wave here: build it in the grid tables themselves.
     Wave_in_place(true);
-    int32_t places;
+    Base_record sets;
     {
         std::lock_guard lock(Markers_lock);
-        places = Base_data.Evac_n;
+        sets = Base_data;
     }
-    Map_restore();
-    const int32_t built = Route_build();
+    const int32_t places = sets.Evac_n;
     if (places < 1) {
+        // Without a place the wave would start from a stale slot.
+        Error_box(No_evac_text);
         std::printf("route not built: no evacuation place\n");
         return 1;
     }
-    const Wave_result& r = Wave_last;
+    // "ルート作成" as the panel runs it, less what only a window uses: the
+    // cursor's route index and the shown map put back after the wave (a save
+    // writes the map picture, never the shown map).
+    Map_restore();
+    Wave_result r;
+    {
+        std::lock_guard shown(Shown_lock);
+        r = Wave_run(Shown_map, Map_image.w, Map_image.h, places, sets.Evac_x[0], sets.Evac_y[0], sets.Evac_x[1],
+                     sets.Evac_y[1]);
+    }
+    const int built = Wave_refusal(r.status);
+    if (built == 0) Route_markers_sum = Markers_sum(sets);
     std::printf("route %s\nnodes %d\nhighest cost %d\n", Outcome_text(r.status), r.nodes, r.highest_cost);
     if (built != 0) return 1;
-    const std::string failed = Data_save_to(dir);
+    Work_pictures pictures;
+    {
+        std::lock_guard shown(Shown_lock);
+        pictures.map = !content.map_file.empty() ? std::move(content.map_file)
+                                                 : Bmp_bytes(Map_image, 0, 0, Map_image.w, Map_image.h);
+        if (!content.photo_file.empty()) pictures.photo = std::move(content.photo_file);
+        else if (!Photo_image.empty()) pictures.photo = Bmp_bytes(Photo_image, 0, 0, Photo_image.w, Photo_image.h);
+    }
+    const std::string failed = Data_save_to(dir, pictures);
     if (!failed.empty()) {
         std::fprintf(stderr, "tovi-cli: cannot write %s in %s; the folder holds the work as before\n", failed.c_str(),
                      dir.c_str());

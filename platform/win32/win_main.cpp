@@ -76,7 +76,9 @@ void About_draw(HWND dlg, HDC dc) {
 INT_PTR CALLBACK About_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG: {
-        SetWindowPos(dlg, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        // Topmost as the panel is, which reaches below (100, 100) at any
+        // scaling: the box stands above it, whole and answerable.
+        SetWindowPos(dlg, HWND_TOPMOST, 100, 100, 0, 0, SWP_NOSIZE);
         HDC dc = GetDC(dlg);
         About_draw(dlg, dc);
         ReleaseDC(dlg, dc);

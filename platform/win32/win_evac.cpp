@@ -158,7 +158,12 @@ INT_PTR CALLBACK Choices_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM) {
             return TRUE;
         }
         if (id == Rid_evac_compare) {
-            Status(dlg, Evac_compare_command() == 0 ? Evac_compare_shown_text : "");
+            const bool shown = Evac_compare_command() == 0;
+            Status(dlg, shown ? Evac_compare_shown_text : "");
+            // The main window, fitted to the wider comparison, may now reach
+            // under the dialog and have come to the front: the dialog above it.
+            SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            SetForegroundWindow(dlg);
             return TRUE;
         }
         if (id == IDOK || id == IDCANCEL) {

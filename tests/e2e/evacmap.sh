@@ -1,7 +1,8 @@
 # The evacuation map in the program: "避難地図" on the panel, offered once a
 # route is built, shows every reached street in its band's colour in the main
 # window with the legend beside the map; a choice in its dialog changes it at
-# once; "画像保存" writes the page; a second press brings the plain map back.
+# once; "画像保存" writes the page; a second press brings the plain map back;
+# "比較..." shows the comparison with another version saved in a folder.
 # The map area is compared pixel for pixel with tovi-cli render of the saved
 # folder (the legends' texts may differ in font).
 
@@ -260,9 +261,120 @@ evacmap_program() {
     local diff
     diff=($($PIXELS check-markers "$OUT/app/tst.bmp" "$OUT/evac-back.png"))
     check_eq "back: the plain map with its markers" "${diff[1]}" "0"
+
+    evacmap_compare "$map_w" "$map_h" "$plain_size"
     stop_all
-    rm -rf "$OUT/app/a-evac"  # later folder picks count the program folder's folders
+    rm -rf "$OUT/app/a-evac" "$OUT/app/a-evac2" "$OUT/app/a-evac3"  # later folder picks count the program folder's folders
     evac_cups_stop
+}
+
+# How many pixels of each change colour (same, shorter, much shorter, longer,
+# much longer, gained, lost) a picture holds in the rectangle X Y W H.
+change_counts() {  # change_counts PICTURE X Y W H
+    convert "$1" -crop "${4}x${5}+$2+$3" +repage -depth 8 rgb:- | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+kinds = [(185, 185, 185), (130, 180, 240), (0, 80, 200), (245, 165, 130), (200, 20, 20), (0, 170, 130), (25, 25, 25)]
+count = dict.fromkeys(kinds, 0)
+for i in range(0, len(data) - 2, 3):
+    c = (data[i], data[i + 1], data[i + 2])
+    if c in count:
+        count[c] += 1
+print(" ".join(str(count[k]) for k in kinds))'
+}
+
+# 比較... in the choices dialog, against the folder saved above (a-evac) after
+# streets were closed and the route built again: the main window shows the
+# comparison tovi-cli compare draws, the work of now stays; a folder without a
+# piece of work is refused with a message; 避難地図 brings the plain map back.
+evacmap_compare() {  # evacmap_compare MAP_W MAP_H PLAIN_SIZE
+    local map_w=$1 map_h=$2 plain_size=$3
+    # a-evac2 gets the version of now; a-evac3 stays empty.
+    mkdir -p "$OUT/app/a-evac2" "$OUT/app/a-evac3"
+    winctl click $(ctl_centre 4)
+    sleep 0.3
+    tool_click $(rs 4)
+    tool_click $(rs 5)
+    tool_click $(rs 6)
+    end_tool $(rs 7)
+    build_route >/dev/null
+    winctl click $(ctl_centre 7)
+    browse_pick_child 2
+    check "the second version saved" wait_saved "$OUT/app/a-evac2"
+    sleep 0.5
+    local route_before
+    route_before=$(md5sum < "$OUT/app/a-evac2/d1.dat")
+
+    winctl click $(ctl_centre 1040)
+    check "the choices dialog opens again" test -n "$(wait_window "避難地図の設定")"
+    sleep 1
+    winctl box-click "避難地図の設定" 1209
+    browse_pick_child 1 old
+    local status=""
+    for _ in $(seq 50); do
+        status=$(winctl dlg 1206 | winctl_field text)
+        [ -n "$status" ] && break
+        sleep 0.2
+    done
+    check_eq "the dialog says the comparison is shown" "$status" "比較を表示しています。「避難地図」を押すと地図に戻ります。"
+    sleep 1
+    shot evacmap-compare
+    client_shot "$OUT/shots/evacmap-compare.png" "$OUT/evac-compare.png"
+    local kinds
+    kinds=($(change_counts "$OUT/evac-compare.png" 0 0 "$map_w" "$map_h"))
+    e2e_log "  change pixels shown (same, shorter, much shorter, longer, much longer, gained, lost): ${kinds[*]}"
+    check "the main window shows the streets by how their walks changed" test "${kinds[0]}" -gt 1000
+    if [ -x "$TOVI_CLI" ]; then
+        local cli
+        cli=$("$TOVI_CLI" compare "$OUT/app/a-evac" "$OUT/app/a-evac2" "$OUT/evac-cli-compare.png" --band 1 2>&1)
+        e2e_log "  tovi-cli compare: $(echo "$cli" | sed -n 's/^changed pixels //p') changed pixels"
+        check "the closed streets changed some walks (tovi-cli compare)" \
+            test "$(echo "$cli" | sed -n 's/^changed pixels //p')" -gt 0
+        check_eq "the map area equals tovi-cli compare of the two folders" \
+            "$(area_diff "$OUT/evac-compare.png" "$OUT/evac-cli-compare.png" "$map_w" "$map_h")" "0"
+    fi
+    local client_w
+    client_w=$(winctl main | winctl_field client | cut -d' ' -f3)
+    check "the figures beside the map: the main window wider than it ($client_w, map $map_w)" test "$client_w" -gt "$map_w"
+    local dlg_x main_x
+    dlg_x=$(x_window_at "$(winctl find "避難地図の設定" | winctl_field rect)")
+    main_x=$(x_window_at "$(winctl main | winctl_field rect)")
+    check "the dialog stands above the main window after the comparison" stands_above "$dlg_x" "$main_x"
+
+    # A folder without a piece of work: said, and the comparison stays.
+    local compare_size
+    compare_size=$(winctl main | winctl_field client | cut -d' ' -f3,4)
+    winctl box-click "避難地図の設定" 1209
+    browse_pick_child 3 old
+    local said=""
+    for _ in $(seq 50); do
+        said=$(winctl box-text "確認")
+        [ -n "$said" ] && break
+        sleep 0.2
+    done
+    e2e_log "  said: ${said//$'\n'/ / }"
+    check "a folder without a piece of work is refused with a message" test "${said#比較できません：}" != "$said"
+    shot evacmap-compare-refused
+    winctl box-click 確認 1 || winctl box-click 確認 2
+    sleep 0.5
+    check_eq "refused: the comparison still shown" "$(winctl main | winctl_field client | cut -d' ' -f3,4)" "$compare_size"
+    check "the empty folder stays empty" test -z "$(ls -A "$OUT/app/a-evac3")"
+
+    # Closed, then 避難地図: the plain map again.
+    winctl box-click "避難地図の設定" 1
+    sleep 0.5
+    winctl click $(ctl_centre 1040)
+    sleep 1
+    shot evacmap-compare-back
+    check_eq "back from the comparison: the client area has the map's size" \
+        "$(winctl main | winctl_field client | cut -d' ' -f3,4)" "$plain_size"
+    # The other version was read apart: the work of now, saved again, has the same route.
+    winctl click $(ctl_centre 7)
+    browse_pick_child 2
+    check "saved again into a-evac2" wait_saved "$OUT/app/a-evac2"
+    sleep 0.5
+    check_eq "the route saved again is the route of before the comparison" "$(md5sum < "$OUT/app/a-evac2/d1.dat")" "$route_before"
+    [ -x "$TOVI_CLI" ] && check "the compared folder is still whole" "$TOVI_CLI" check "$OUT/app/a-evac"
 }
 
 evacmap_scenarios() {

@@ -354,6 +354,9 @@ void Markers_keep() {
         std::memcpy(b.Nopass_x, now.Nopass_x, sizeof b.Nopass_x);
         std::memcpy(b.Nopass_y, now.Nopass_y, sizeof b.Nopass_y);
         b.Nopass_n = now.Nopass_n;
+        // The scale measured and the evacuation map's choices are kept too.
+        std::memcpy(b.Base_reserved + Tail_choices_from, now.Base_reserved + Tail_choices_from,
+                    Tail_choices_to - Tail_choices_from);
     }
     Base_tail tail = Tail_read(b);
     if (tail.marked()) {

@@ -120,7 +120,8 @@ bool Work_unsaved();
 void Work_mark_saved();
 
 // Keeps the current markers in the working folder (the program folder) when
-// it holds the map shown: its base.dat gets them in place of its own, its
+// it holds the map shown: its base.dat gets them (and the choices of the
+// tail: the measured scale, the evacuation map's) in place of its own, its
 // tables and pictures stay, so the folder stays one whole piece of work. So
 // after a crash the next start can offer the last markers on the last
 // capture. A failure is silent: the working folder is only a safety copy.

@@ -218,4 +218,18 @@ TEST_F(Scale_tool_test, KeptWithTheWorkAndShownAfterALoad) {
     EXPECT_FALSE(fake.checked[Id_scale_200]);
 }
 
+// The safety copy in the working folder keeps a scale measured after it was written.
+TEST_F(Scale_tool_test, TheSafetyCopyKeepsTheScale) {
+    ASSERT_EQ(Data_save_to(Exe_folder), "");
+    const Folder_problems before = Data_folder_check(Exe_folder);
+    Scale_measured_set(2.5);
+    Markers_keep();
+    std::ifstream in(Exe_folder + "/base.dat", std::ios::binary);
+    Base_record kept{};
+    ASSERT_TRUE(in.read(reinterpret_cast<char*>(&kept), sizeof kept));
+    EXPECT_DOUBLE_EQ(Tail_read(kept).metres_per_pixel, 2.5);
+    // Still the whole piece of work it was: its checksums hold.
+    EXPECT_EQ(Data_folder_check(Exe_folder).size(), before.size());
+}
+
 }  // namespace

@@ -253,6 +253,8 @@ evacmap_program() {
     winctl box-click "避難地図の設定" 1
     sleep 0.5
     check "the dialog is closed" test -z "$(winctl find "避難地図の設定")"
+    check_eq "the choices used last are kept for the next run" \
+        "$(sed -n 's/^band=//p' "$OUT/app/tovi/evac_map.txt" 2>/dev/null)" "1"
     winctl click $(ctl_centre 1040)
     sleep 1
     shot evacmap-back
@@ -264,8 +266,35 @@ evacmap_program() {
 
     evacmap_compare "$map_w" "$map_h" "$plain_size"
     stop_all
+    evacmap_next_run "$map_w" "$map_h"
+    stop_all
     rm -rf "$OUT/app/a-evac" "$OUT/app/a-evac2" "$OUT/app/a-evac3"  # later folder picks count the program folder's folders
     evac_cups_stop
+}
+
+# The next run: a work saved without choices of its own (a-evac, saved before
+# the map was first shown) opens the map with the choices used last (bands
+# of 1 minute).
+evacmap_next_run() {  # evacmap_next_run MAP_W MAP_H
+    local map_w=$1 map_h=$2
+    start_tovi || { check "Tovi started again" false; return; }
+    winctl click $(ctl_centre 8)
+    browse_pick_child 1 old
+    check "a-evac loaded" wait_fitted
+    sleep 1
+    winctl click $(ctl_centre 1040)
+    check "the choices dialog opens in the next run" test -n "$(wait_window "避難地図の設定")"
+    sleep 1
+    check_eq "the band width used last is chosen" "$(winctl dlg 1202 | winctl_field text)" "1分"
+    shot evacmap-next-run
+    client_shot "$OUT/shots/evacmap-next-run.png" "$OUT/evac-next-run.png"
+    if [ -x "$TOVI_CLI" ]; then
+        "$TOVI_CLI" render "$OUT/app/a-evac" "$OUT/evac-cli-next.png" --band 1 >/dev/null 2>&1
+        check_eq "the map is drawn with it: the map area equals tovi-cli render --band 1" \
+            "$(area_diff "$OUT/evac-next-run.png" "$OUT/evac-cli-next.png" "$map_w" "$map_h")" "0"
+    fi
+    winctl box-click "避難地図の設定" 1
+    sleep 0.5
 }
 
 # How many pixels of each change colour (same, shorter, much shorter, longer,

@@ -55,8 +55,10 @@ const Image* Map(const char* name) {
     return &it->second;
 }
 
-// Leaves something in every byte a fill clears, as a route wave or a load does.
+// Leaves something in every byte a fill clears, as a route wave or a load does
+// (each calls Grid_allocate before it writes the tables).
 void Dirty_grid() {
+    Grid_allocate();
     std::memset(Wave_queue[0], 0x11, size_t(Wave_queue_bytes));
     std::memset(Wave_queue[1], 0x11, size_t(Wave_queue_bytes));
     std::memset(Rec_kind, 0x01, size_t(Rec_kind_bytes));

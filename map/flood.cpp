@@ -48,6 +48,19 @@ static_assert(std::endian::native == std::endian::little,
 // into Cell_map when the fill ends. Only the capture's thread floods.
 uint8_t Visit_marks[Grid_cells];
 
+// What the last fill left, for the next one: while Grid_writes still holds
+// Footprint_writes nothing else has written the tables since it ended, so
+// they hold exactly what it left (see Grid_finish): its records below
+// Footprint_count, and visit marks only on the lines of sixteen cells whose
+// Marked_line is 1, which Visit_marks holds too. The next fill then clears
+// and rewrites only those lines and its own, and the parents of the last
+// fill's records beyond its own count.
+constexpr size_t Line = 16;  // cells: one cache line of visit bytes
+static_assert(Grid_cells % Line == 0);
+uint32_t Footprint_writes = ~0u;
+int32_t Footprint_count = 0;
+uint8_t Marked_line[Grid_cells / Line];
+
 // The neighbours' cell offsets, and their x and y steps packed as a record's
 // first word holds x and y (x below, y above; a step of -1 borrows nothing as
 // every processed x and y is at least 10).
@@ -143,6 +156,7 @@ void Grid_finish(int32_t count) {
             for (size_t q = 0; q < 4; ++q)
                 cell_differ |= (Load16<Cells4>(cells + (i + q * 4) * 4) & Visit_byte) ^ want[q];
             kind_held |= Load16<Bytes16>(kind + i);
+            Marked_line[i / Line] = Any(Load16<Bytes16>(Visit_marks + i));
         }
 #pragma GCC unroll 8
         for (size_t i = first; i < end; ++i) q1_held |= Load16<Rec_lanes>(q1 + i * 16);
@@ -170,6 +184,32 @@ void Grid_finish(int32_t count) {
     }
 }
 
+// Grid_finish after a fill over the tables exactly as the fill before left
+// them: the same bytes come out, from only the lines of cells either fill
+// marked and the records between the two counts. Nothing else differs: the
+// last finish cleared the kinds, the second queue's x and parents and the
+// first queue's parents from its count on, and this fill wrote only its own
+// records and marks.
+void Grid_finish_known(int32_t count) {
+    uint8_t* const cells = Cell_map;
+    constexpr Cells4 Visit_byte = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+    for (size_t line = 0; line < size_t(Grid_cells) / Line; ++line) {
+        const size_t i = line * Line;
+        const bool marked = Any(Load16<Bytes16>(Visit_marks + i));
+        if (!marked && !Marked_line[line]) continue;
+        Marked_line[line] = marked;
+        Cells4 want[4];
+        Marks_as_cells(Visit_marks + i, want);
+        for (size_t q = 0; q < 4; ++q) {
+            uint8_t* const at = cells + (i + q * 4) * 4;
+            const Cells4 held = Load16<Cells4>(at);
+            if (Any((held & Visit_byte) ^ want[q])) Store16(at, (held & ~Visit_byte) | want[q]);
+        }
+    }
+    Wave_rec* const q0 = Wave_queue[0];
+    for (int32_t k = count; k < Footprint_count; ++k) q0[k].parent = 0;
+}
+
 // The box of the processed records, kept as the smallest and the largest
 // first word: x and y side by side as 16-bit lanes, each pair compared at
 // once (every processed x and y lies between 10 and 1580, so a signed lane
@@ -195,8 +235,15 @@ Point Flood_start_cell(int32_t x, int32_t y) { return {x > 0 ? x - 1 : 0, y > 0 
 
 Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, const Flood_progress* progress) {
     const Point start = Flood_start_cell(release_x, release_y);
-    Grid_allocate();
-    std::memset(Visit_marks, 0, sizeof Visit_marks);
+    if (!Grid_ready) Grid_allocate();
+    const uint32_t writes = Grid_writes.load();
+    const bool known = writes == Footprint_writes;
+    if (known) {
+        for (size_t line = 0; line < size_t(Grid_cells) / Line; ++line)
+            if (Marked_line[line]) std::memset(Visit_marks + line * Line, 0, Line);
+    } else {
+        std::memset(Visit_marks, 0, sizeof Visit_marks);
+    }
 
     Wave_rec* const queue = Wave_queue[0];  // the flood appends first-wave records only
     uint8_t* const marks = Visit_marks;
@@ -316,7 +363,10 @@ Flood_result Flood_fill(Image& surface, int32_t release_x, int32_t release_y, co
         }
     }
 
-    Grid_finish(count);
+    if (known) Grid_finish_known(count);
+    else Grid_finish(count);
+    Footprint_writes = writes;
+    Footprint_count = count;
     Rec_count.store(count);
     Evac_seen = evac_seen;
     return {status, Box_of(box_low, box_high), count, obstacles};

@@ -4,7 +4,8 @@
 //
 // Owns: Wave_queue, Rec_kind, Cell_map, Rec_count, Grid_ready.
 // Called by: the flood fill, the route wave and the data loader, each of which
-// calls Grid_allocate before touching the tables.
+// calls Grid_allocate before touching the tables (the flood only while they
+// do not exist: its own writes do not count in Grid_writes).
 #include "map/grid.h"
 
 #include <mutex>
@@ -28,8 +29,10 @@ uint8_t* Cell_map = nullptr;
 std::atomic<int32_t> Rec_count{0};
 std::atomic<int> Grid_ready{0};
 std::atomic<uint64_t> Route_markers_sum{0};
+std::atomic<uint32_t> Grid_writes{0};
 
 void Grid_allocate() {
+    Grid_writes.fetch_add(1);
     // The panel thread (flood, wave) and the load thread can both get here first.
     static std::mutex once;
     std::lock_guard lock(once);

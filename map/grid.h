@@ -61,7 +61,14 @@ Grid_tables Grid_tables_allocate();
 
 // Allocates the four tables if they do not exist yet (Grid_ready 0). The
 // grid is always Grid_w_fixed x Grid_h_fixed cells. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".
+// Whatever writes the tables, but the flood itself, calls it first (the wave,
+// the loader, tests): each call counts in Grid_writes.
 void Grid_allocate();
+
+// The calls of Grid_allocate so far. While it stays what it was when the last
+// flood ended, the tables hold exactly what that flood left, and the next
+// flood redoes only the part of them that the two floods touch.
+extern std::atomic<uint32_t> Grid_writes;
 
 // Base_data.Road_rec_total = Rec_count, under Markers_lock.
 void Rec_count_to_base();

@@ -481,13 +481,21 @@ int Evac_compare_command() {
         // this scope: the 88 MB of tables are needed only for the walks.
         Folder_content content;
         const Folder_problems problems = Data_folder_check(folder, &content);
-        if (!problems.empty() || !content.complete) {
-            std::string why;
-            for (size_t i = 0; i < problems.size() && i < 10; ++i) why += (i ? "\n" : "") + problems[i].text;
+        bool only_sums = content.complete;
+        for (const Folder_problem& p : problems) only_sums &= p.checksum;
+        std::string why;
+        for (size_t i = 0; i < problems.size() && i < 10; ++i) why += (i ? "\n" : "") + problems[i].text;
+        if (!content.complete || (!problems.empty() && !only_sums)) {
             if (why.empty()) why = "このフォルダの作業を読めません。";
             Compare_refused(folder, why);
             return 1;
         }
+        // Files that are whole but were not saved together: the user decides,
+        // as for a load (a comparison changes nothing either way).
+        if (!problems.empty() &&
+            Plat().Message_box(folder + "\n" + why + "\n\n" + Evac_compare_mismatch_question, Confirm_caption,
+                               Box_yes_no, Owner_panel) != Answer_yes)
+            return 1;
         if (!content.route_current) {
             Compare_refused(folder, Evac_compare_no_route_text);
             return 1;

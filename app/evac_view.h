@@ -178,4 +178,6 @@ inline constexpr const char* Evac_compare_shown_text = "比較を表示してい
 inline constexpr const char* Evac_compare_failed_text = "比較できません：";
 inline constexpr const char* Evac_compare_no_route_text =
     "このフォルダの作業にはルートがありません。「ルート作成」のあとで保存したフォルダを選んでください。";
+inline constexpr const char* Evac_compare_mismatch_question =
+    "このフォルダのファイルは、いっしょに保存されたものではないか、前の版の Tovi で保存し直されています。\nそれでも比較しますか？";
 inline constexpr const char* Evac_compare_size_text = "地図の大きさが今の作業と違います。同じ地図の作業を選んでください。";

@@ -583,6 +583,38 @@ TEST_F(Evac_view_test, CompareWithAFolderThatCannotBeComparedChangesNothing) {
     }
 }
 
+TEST_F(Evac_view_test, CompareWithFilesNotSavedTogetherIsTheUsersChoice) {
+    Temp_folder other;
+    Work_on(map, 295);
+    ASSERT_EQ(Data_save_to(other.str()), "");
+    {
+        // A byte of d4.dat changed since: whole files whose checksum does not match.
+        std::fstream f(other.file("d4.dat"), std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(-1, std::ios::end);
+        f.put('\x5A');
+    }
+    ASSERT_FALSE(Data_folder_check(other.str()).empty());
+    Work_on(map, 20);
+    for (int answer : {Answer_no, Answer_yes}) {
+        SCOPED_TRACE(answer);
+        int result = -1;
+        seam.in_dialog = [&] {
+            fake.boxes.clear();
+            fake.folder_answers = {other.str()};
+            fake.box_answers = {answer};
+            result = Evac_compare_command();
+        };
+        Panel_command(Id_evac_map);
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        EXPECT_EQ(fake.boxes[0].text.rfind(other.str(), 0), 0u);
+        EXPECT_NE(fake.boxes[0].text.find(Evac_compare_mismatch_question), std::string::npos);
+        EXPECT_EQ(fake.boxes[0].style, int(Box_yes_no));
+        EXPECT_EQ(result, answer == Answer_yes ? 0 : 1);
+        EXPECT_EQ(Evac_compared(), answer == Answer_yes);
+        Evac_map_leave();
+    }
+}
+
 TEST(Evac_last, TheFileReadsBackAsWrittenAndAnythingElseIsRefused) {
     Evac_choices odd;
     odd.speed = 43.3, odd.band_minutes = 7, odd.limit_minutes = 6000;

@@ -188,8 +188,7 @@ browser_capture_run() {
     BROWSER_PANEL_RECT=$(winctl panel | winctl_field rect)
     BROWSER_MAIN_RECT=$(winctl main | winctl_field rect)
     shot "$E2E_SCENARIO-1-tovi"
-    winctl click $(ctl_centre 1)
-    sleep 0.5
+    capture_start
     shot "$E2E_SCENARIO-2-tool"
     browser_right_drag 1180 520 $CAPTURE_RELEASE
     shot "$E2E_SCENARIO-3-dragged"

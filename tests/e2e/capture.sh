@@ -42,12 +42,22 @@ map_rect() {
     echo "$(($3 + $1)) $(($4 + $2)) $(($5 + $1)) $(($6 + $2))"
 }
 
+# Presses "ﾏｯﾌﾟ初期設定" and waits until the capture window stands over the
+# screen (a loaded machine may take more than a moment to take the snapshot).
+capture_start() {
+    winctl click $(ctl_centre 1)
+    for _ in $(seq 50); do
+        [ -n "$(xdotool search --name '^Tovi$' 2>/dev/null | head -1)" ] && break
+        sleep 0.2
+    done
+    sleep 0.3
+}
+
 # Captures the prepared map in a freshly started Tovi.
 capture_map() {
     show_map
     start_tovi || return 1
-    winctl click $(ctl_centre 1)
-    sleep 0.3
+    capture_start
     winctl drag 1180 520 $CAPTURE_RELEASE right
     wait_fitted
 }
@@ -98,8 +108,7 @@ capture_refused_start() {
     capture_prepare_map
     show_map
     start_tovi || return
-    winctl click $(ctl_centre 1)
-    sleep 0.3
+    capture_start
     # Map pixel (500, 409) is a brown building edge, not white.
     winctl drag 1180 520 1221 550 right
     local box=""

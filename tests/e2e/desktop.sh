@@ -31,8 +31,7 @@ desktop_read_only_folder() {
     # A capture writes its work there.
     capture_prepare_map
     show_map
-    winctl click $(ctl_centre 1)
-    sleep 0.5
+    capture_start
     winctl drag 1180 520 $CAPTURE_RELEASE right
     wait_fitted
     check "the capture wrote tst.bmp into the working folder" test -s "$local_tovi/tst.bmp"
@@ -112,8 +111,7 @@ desktop_two_monitors() {
     (cd -P "$OUT/app" && exec wine mapview.exe map.png 1700 150 "Kyoto map") >/dev/null 2>&1 &
     for _ in $(seq 50); do winctl find "Kyoto map" >/dev/null && break; sleep 0.2; done
     start_tovi || { check "Tovi starts on two monitors" false; }
-    winctl click $(ctl_centre 1)
-    sleep 0.5
+    capture_start
     # Map pixel (502, 412) as in the capture scenarios, now at x 1700 + 502.
     winctl drag 2150 520 2202 562 right
     if wait_fitted; then
@@ -167,8 +165,7 @@ desktop_foreground() {
     panel=$(x_window_at "$(winctl panel | winctl_field rect)")
     e2e_log "  X windows: browser $browser, main $main, panel $panel"
     check "at the start the panel stands above the browser" stands_above "$panel" "$browser"
-    winctl click $(ctl_centre 1)
-    sleep 0.5
+    capture_start
     browser_right_drag 1180 520 $CAPTURE_RELEASE
     wait_fitted
     sleep 0.5

@@ -152,6 +152,10 @@ INT_PTR CALLBACK Panel_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
             Capture_window_escape();
             return TRUE;
         }
+        // Return on the panel is the dialog's OK, which shares its number
+        // with "ﾏｯﾌﾟ初期設定": it presses that button only when it has the focus.
+        if (LOWORD(wparam) == IDOK && (GetKeyState(VK_RETURN) & 0x8000) && GetFocus() != GetDlgItem(dlg, IDOK))
+            return TRUE;
         if (LOWORD(wparam) == Id_about) {
             About_box();
             return FALSE;

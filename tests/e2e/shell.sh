@@ -36,6 +36,20 @@ shell_enabling_at_start() {
     stop_all
 }
 
+# Return on the panel presses "ﾏｯﾌﾟ初期設定" only when that button has the focus.
+shell_return_key() {
+    scenario return-key
+    start_tovi || return
+    winctl click $(ctl_centre 1024)
+    sleep 0.3
+    xdotool key Return
+    sleep 1
+    check_eq "Return with the focus on 200 m starts no capture" "$(winctl ctl 1 | winctl_field enabled)" "1"
+    check "and no capture window" test -z "$(xdotool search --name '^Tovi$' 2>/dev/null | head -1)"
+    check_eq "200 m stays checked" "$(winctl ctl 1024 | winctl_field checked)" "1"
+    stop_all
+}
+
 shell_help_line() {
     scenario help-line
     start_tovi || return
@@ -141,6 +155,7 @@ shell_scenarios() {
     shell_start_windows
     shell_enabling_at_start
     shell_help_line
+    shell_return_key
     shell_scale_boxes
     shell_about_box
     shell_ways_to_end

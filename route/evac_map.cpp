@@ -122,7 +122,7 @@ struct Legend_item {
     uint32_t colour = 0;
     bool stripes = false;
     int marker = 0;
-    bool heading = false;  // starts a group: kept in one column with the row after it
+    bool heading = false;  // starts a group: kept in one column with the row after it (after all the headings that follow)
 };
 
 struct Placed {
@@ -169,7 +169,12 @@ Legend_plan Legend_flow(const std::vector<Legend_item>& items, const Legend_metr
         const Legend_item& it = items[i];
         Placed at;
         at.h = Item_height(it, m, font);
-        const int32_t keep_h = it.heading && i + 1 < items.size() ? Item_height(items[i + 1], m, font) : 0;
+        // A heading goes with the headings after it and the first row under them.
+        int32_t keep_h = 0;
+        for (size_t j = i + 1; it.heading && j < items.size(); ++j) {
+            keep_h += Item_height(items[j], m, font);
+            if (!items[j].heading) break;
+        }
         switch (it.kind) {
         case Item_kind::title: at.w = Text_measure(font, it.cells[0], m.title_px).width; break;
         case Item_kind::text: at.w = Text_measure(font, it.cells[0], m.text_px).width; break;
@@ -350,9 +355,11 @@ const Legend_metrics Screen_metrics = {15.0, 22.0, 24, 30, 14, 8};
 constexpr int32_t Screen_pad = 12;
 
 // The map picture at the top-left and the legend beside it, as tall as the
-// map or the legend in one column of at least the map's height.
+// map or the legend in one column of at least the map's height. Beside a
+// small map the legend keeps the height of sixteen rows, so that it flows
+// into a few columns rather than a row of them wider than the screen.
 Image Beside(const Image& drawn, const std::vector<Legend_item>& items, const Text_font& font, double px_per_metre) {
-    const int32_t min_h = 2 * Screen_pad + Screen_metrics.row_h * 3;
+    const int32_t min_h = 2 * Screen_pad + Screen_metrics.row_h * 16;
     const int32_t height = std::max(drawn.h, min_h);
     const Legend_plan plan = Legend_flow(items, Screen_metrics, font, height - 2 * Screen_pad);
     const int32_t h = std::max(height, plan.h + 2 * Screen_pad);
@@ -829,7 +836,7 @@ Evac_comparison Evac_compare_render(const Image& map_a, const std::vector<int32_
         items.push_back({Item_kind::swatch, {label, Evac_share_text(tenths[c - 1]), ""}, Evac_change_colour(c)});
     }
     items.push_back({Item_kind::text, {"徒歩時間の割合"}, 0, false, 0, true});
-    items.push_back({Item_kind::row, {"", "前", "後"}});
+    items.push_back({Item_kind::row, {"", "前", "後"}, 0, false, 0, true});
     for (int32_t k = 0; k < Evac_bands; ++k)
         items.push_back({Item_kind::swatch,
                          {Band_label(k, o.band_minutes), Evac_share_text(r.first.band_tenths[k]),

@@ -710,6 +710,31 @@ TEST_F(Evac_test, CountsOfTablesHeldApartAreTheGridsOwn) {
     EXPECT_EQ(held, std::vector<int32_t>(size_t(Grid_cells), 0));
 }
 
+TEST(Evac_legend, BesideASmallMapTheLegendFlowsIntoAFewColumns) {
+    NEED_FONT();
+    // A street of 180 pixels on a map 200 pixels wide and 60 high, walks growing along it.
+    Image small(200, 60, Rgb(200, 200, 200));
+    std::vector<int32_t> a(size_t(Grid_cells), 0), b(size_t(Grid_cells), 0);
+    for (int32_t x = 10; x < 190; ++x) {
+        small.set(x, 30, White);
+        a[Cell(x, 30)] = x;
+        b[Cell(x, 30)] = 200 - x;
+    }
+    const Evac_options o{};
+    const Evac_render r = Evac_map_render(small, Base_record{}, a, o, Evac_texts{}, Japanese_font());
+    const Evac_comparison c = Evac_compare_render(small, a, small, Base_record{}, b, o, {}, "a", "b", Japanese_font());
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(c.error, "");
+    for (const Image* pic : {&r.picture, &c.picture}) {
+        // Taller than the map, and narrow enough to be seen whole on a screen.
+        EXPECT_GT(pic->h, small.h * 5);
+        EXPECT_LT(pic->w, 1280);
+        // The map at the top-left as drawn.
+        EXPECT_EQ(pic->get(100, 30), pic == &r.picture ? Evac_band_colour(Evac_band(100, o))
+                                                         : Evac_change_colour(Change_same));
+    }
+}
+
 // ---- tovi-cli render and compare ----
 
 struct Evac_cli_test : Evac_test {

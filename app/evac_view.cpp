@@ -4,6 +4,8 @@
 // taken under their locks.
 #include "app/evac_view.h"
 
+#include "app/scale_measure.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/shell_flags.h"
+#include "platform/typed_text.h"
 #include "route/render.h"
 #include "route/travel_time.h"
 #include "route/wave.h"
@@ -51,60 +54,6 @@ std::string Number_text(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
     return buf;
-}
-
-std::string Trimmed(const std::string& s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    size_t a = 0, b = s.size();
-    // The full-width blank too, which a Japanese input method types.
-    for (;;) {
-        if (a < b && blank(s[a])) ++a;
-        else if (b - a >= 3 && s.compare(a, 3, "\u3000") == 0) a += 3;
-        else break;
-    }
-    for (;;) {
-        if (b > a && blank(s[b - 1])) --b;
-        else if (b - a >= 3 && s.compare(b - 3, 3, "\u3000") == 0) b -= 3;
-        else break;
-    }
-    return s.substr(a, b - a);
-}
-
-// Full-width digits and point as the half-width ones, so that a number typed
-// with a Japanese input method reads as typed.
-std::string Half_width_digits(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size();) {
-        // U+FF10..U+FF19 are EF BC 90..99; U+FF0E is EF BC 8E.
-        if (i + 2 < s.size() && uint8_t(s[i]) == 0xEF && uint8_t(s[i + 1]) == 0xBC) {
-            const uint8_t c = uint8_t(s[i + 2]);
-            if (c >= 0x90 && c <= 0x99) {
-                out += char('0' + (c - 0x90));
-                i += 3;
-                continue;
-            }
-            if (c == 0x8E) {
-                out += '.';
-                i += 3;
-                continue;
-            }
-        }
-        out += s[i++];
-    }
-    return out;
-}
-
-Map_scale Scale_now() {
-    Map_scale s;
-    s.flag = Scale_flag.load();
-    Base_tail tail;
-    {
-        std::lock_guard lock(Markers_lock);
-        tail = Tail_read(Base_data);
-    }
-    if (tail.marked() && tail.metres_per_pixel > 0 && std::isfinite(tail.metres_per_pixel))
-        s.metres_per_pixel = tail.metres_per_pixel;
-    return s;
 }
 
 Evac_options Options_of(const Evac_choices& c) {
@@ -227,11 +176,11 @@ std::string Evac_choices_parse(const std::string& speed_text, int32_t band_minut
                                const std::string& title_text, const std::string& source_text, Evac_choices& out) {
     Evac_choices c;
     // The speed: a number, then nothing, or the unit and a preset's words.
-    const std::string speed = Half_width_digits(Trimmed(speed_text));
+    const std::string speed = Typed_half_width(Typed_trim(speed_text));
     size_t n = 0;
     int dots = 0;
     while (n < speed.size() && ((speed[n] >= '0' && speed[n] <= '9') || speed[n] == '.')) dots += speed[n++] == '.';
-    const std::string rest = Trimmed(speed.substr(n));
+    const std::string rest = Typed_trim(speed.substr(n));
     const bool unit_ok = rest.empty() || rest.rfind("m/分", 0) == 0 || rest.rfind("m", 0) == 0;
     double v = 0;
     if (n == 0 || dots > 1 || speed.substr(0, n) == "." || !unit_ok) return "歩行速度は、１分に歩くメートル数を数字で入れてください（例：43）。";
@@ -241,7 +190,7 @@ std::string Evac_choices_parse(const std::string& speed_text, int32_t band_minut
     c.speed = v;
     if (band_minutes < 1 || band_minutes > 600) return "時間の幅は1分以上で選んでください。";
     c.band_minutes = band_minutes;
-    const std::string limit = Half_width_digits(Trimmed(limit_text));
+    const std::string limit = Typed_half_width(Typed_trim(limit_text));
     if (limit.empty()) {
         c.limit_minutes = 0;
     } else {
@@ -251,7 +200,7 @@ std::string Evac_choices_parse(const std::string& speed_text, int32_t band_minut
             return "制限時間は1から6000までの分数で入れてください（なしは空欄）。";
         c.limit_minutes = m;
     }
-    const std::string title = Trimmed(title_text), source = Trimmed(source_text);
+    const std::string title = Typed_trim(title_text), source = Typed_trim(source_text);
     c.title = title.empty() ? Evac_choices{}.title : title;
     c.source = source;
     if (c.title.size() >= size_t(Tail_title_bytes)) return "題名が長すぎます（全角で42文字まで）。";

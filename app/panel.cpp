@@ -278,6 +278,21 @@ void Walk_stats(int32_t length) {
     Plat().Set_control_text(Id_calories, f.calories);
 }
 
+void Scale_show() {
+    Platform& p = Plat();
+    const bool measured = Scale_measured() > 0;
+    p.Check_control(Id_scale_100, !measured && Scale_flag == 0);
+    p.Check_control(Id_scale_200, !measured && Scale_flag == 1);
+    p.Set_control_text(Id_scale_text, Scale_label());
+}
+
+void Shell_scale_measured(bool measured) {
+    Scale_show();
+    const std::string line = measured ? Scale_done_prefix + Scale_text(Scale_now()) : std::string(Help_default);
+    Plat().Set_main_caption(line);
+    Plat().Set_panel_caption(line);
+}
+
 void Shell_markers_changed() {
     Route_stale(1);
     if (Keep_markers) Markers_keep();

@@ -75,6 +75,13 @@ inline constexpr const char* Text_route_building = "ルート作成中...";
 void Shell_markers_changed();
 void Shell_loaded(bool route_current);
 
+// Shows the scale on the panel: its name, and the 100 m / 200 m boxes
+// checked as the flag says unless a scale measured on the map replaces them.
+void Scale_show();
+// The end of a measurement of the scale ("縮尺測定"): the panel shows the
+// scale and the help line says what was set.
+void Shell_scale_measured(bool measured);
+
 // Writes the walking figures of a route of `length` pixels, for the current
 // Scale_flag, into the panel's fields, in the order distance, steps, time,
 // calories. The route display calls it (its figures listener).

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "app/panel.h"
 #include "map/image.h"
 #include "map/pictures.h"
 #include "markers/base_data.h"
@@ -19,6 +18,8 @@
 #include "storage/base_tail.h"
 
 namespace {
+
+Scale_listener Listener = nullptr;
 
 // The marks of the measurement on the shown map: a cross on each end and the
 // line between them, in the capture's rubber-band colour.
@@ -106,13 +107,8 @@ void Scale_tool() {
     // The marks go whatever happened: the shown map is the map with its markers again.
     Map_compose();
     Plat().Main_window_refresh();
-    if (measured) {
-        Scale_measured_set(mpp);
-        Scale_show();
-        Set_captions((std::string(Scale_done_prefix) + Scale_text(Scale_now())).c_str());
-    } else {
-        Set_captions(Help_default);
-    }
+    if (measured) Scale_measured_set(mpp);
+    if (Listener) Listener(measured);
     Tool_stop();
 }
 
@@ -180,12 +176,6 @@ std::string Scale_of_bar(Point a, Point b, double metres, double& out) {
 
 std::string Scale_label() { return std::string(Scale_label_prefix) + Scale_text(Scale_now()); }
 
-void Scale_show() {
-    Platform& p = Plat();
-    const bool measured = Scale_measured() > 0;
-    p.Check_control(Id_scale_100, !measured && Scale_flag == 0);
-    p.Check_control(Id_scale_200, !measured && Scale_flag == 1);
-    p.Set_control_text(Id_scale_text, Scale_label());
-}
+void Scale_on_end(Scale_listener listener) { Listener = listener; }
 
 void Scale_tool_start() { Tool_start(Scale_tool); }

@@ -39,9 +39,11 @@ std::string Scale_of_bar(Point a, Point b, double metres, double& out);
 // The scale as the panel names it: "縮尺：1画素 = 2 m (200 m)".
 std::string Scale_label();
 
-// Shows the scale on the panel: the name, and the 100 m / 200 m boxes
-// checked as the flag says unless a measured scale replaces them.
-void Scale_show();
+// Called on the tool's thread when the measurement ends, measured or not
+// (cancelled, refused, stopped), with the shown map given back its markers:
+// the shell names the scale on the panel with it.
+using Scale_listener = void (*)(bool measured);
+void Scale_on_end(Scale_listener listener);
 
 // "縮尺測定": the tool that takes the two clicks and asks for the length,
 // on the tool slot.

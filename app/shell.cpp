@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "app/panel.h"
+#include "app/scale_measure.h"
 #include "map/map_pictures.h"
 #include "markers/markers.h"
 #include "route/display.h"
@@ -36,6 +37,7 @@ void Shell_listen() {
     Markers_on_change(Shell_markers_changed);
     Load_on_done(Shell_loaded);
     Display_on_figures(Walk_stats);
+    Scale_on_end(Shell_scale_measured);
 }
 
 void Fit_main_window(int map_w, int map_h) { Plat().Fit_main_window(map_w, map_h); }

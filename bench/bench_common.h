@@ -83,6 +83,12 @@ struct Sleeping_fake : Fake_platform {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         Fake_platform::Sleep_ms(ms);
     }
+    // The tools wait for input this way between looks: as long in real time.
+    void Input_wait(int ms) override {
+        ++pauses;
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        Fake_platform::Input_wait(ms);
+    }
 };
 
 // Starts a tool on the slot, lets it rest for 2 s of real time and reports

@@ -78,6 +78,23 @@ Grid_tables Grid_tables_allocate() {
     return t;
 }
 
+void Grid_release() {
+    Grid_writes.fetch_add(1);
+    Rec_count = 0;
+    Route_markers_sum = 0;
+    if (!Grid_ready) return;
+#if defined(__linux__)
+    // Private anonymous pages given up read as zeros when touched again; a
+    // refusal only keeps the memory.
+    const struct {
+        void* at;
+        int64_t size;
+    } tables[4] = {{Wave_queue[0], Wave_queue_bytes}, {Wave_queue[1], Wave_queue_bytes}, {Rec_kind, Rec_kind_bytes},
+                   {Cell_map, Cell_map_bytes}};
+    for (const auto& t : tables) madvise(t.at, size_t(t.size), MADV_DONTNEED);
+#endif
+}
+
 void Rec_count_to_base() {
     std::lock_guard lock(Markers_lock);
     Base_data.Road_rec_total = Rec_count.load();

@@ -65,6 +65,15 @@ Grid_tables Grid_tables_allocate();
 // the loader, tests): each call counts in Grid_writes.
 void Grid_allocate();
 
+// For a process that needs nothing the tables hold any more (tovi-cli render
+// once the walks are taken out of them): gives their memory back to the
+// system where it can take it without the tables moving (Linux: the pages
+// read as zeros again, as freshly allocated; elsewhere they stay as they
+// were). Their content is lost either way: Rec_count and Route_markers_sum
+// become 0, so no records and no route are current, and it counts as a
+// write (Grid_writes). Only while no other thread uses the tables.
+void Grid_release();
+
 // The calls of Grid_allocate so far. While it stays what it was when the last
 // flood ended, the tables hold exactly what that flood left, and the next
 // flood redoes only the part of them that the two floods touch.

@@ -24,6 +24,12 @@
 // not lead to a lower number. Takes Route_lock.
 void Travel_counts(int32_t total, int two_places, std::vector<int32_t>& out);
 
+// Travel_counts for a process that needs nothing else of the tables (tovi-cli
+// render and compare): the walks are counted in the records' cost fields
+// instead of memory of their own, and the tables are given up after
+// (Grid_release). The same counts as Travel_counts.
+void Travel_counts_releasing(int32_t total, int two_places, std::vector<int32_t>& out);
+
 // The record tables of a route held apart from the grid's (another version
 // of the work read for a comparison): the layouts of Wave_queue and Rec_kind,
 // each its full Grid_cells records.

@@ -12,6 +12,7 @@
 // program folder belong to the last capture, not to the loaded work.
 #include "storage/data_folder.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -170,6 +171,40 @@ bool Read_exact(const std::string& folder, const char* name, size_t size, uint8_
         Size_problem(problems, name, size, size + 1);
         return false;
     }
+    return true;
+}
+
+// Reads a file that must be exactly size bytes long a piece at a time,
+// keeping nothing but its checksum.
+bool Read_summed(const std::string& folder, const char* name, size_t size, uint64_t& sum, Folder_problems& problems) {
+    if (!File_sized(folder, name, size, problems)) return false;
+    std::ifstream in(Fs_path(Path_join(folder, name)), std::ios::binary);
+    if (!in) {
+        Unreadable(problems, name);
+        return false;
+    }
+    constexpr size_t Piece = size_t(1) << 20;
+    std::vector<char> piece(Piece);
+    Checksum_state s;
+    Checksum_begin(s);
+    uint64_t got = 0;
+    while (got < size) {
+        in.read(piece.data(), std::streamsize(std::min(Piece, size_t(size - got))));
+        const size_t n = size_t(in.gcount());
+        if (n == 0) break;
+        Checksum_add(s, piece.data(), n);
+        got += n;
+    }
+    // As for Read_exact: only what was read counts.
+    if (got != size) {
+        Size_problem(problems, name, size, got);
+        return false;
+    }
+    if (in.peek() != std::ifstream::traits_type::eof()) {
+        Size_problem(problems, name, size, size + 1);
+        return false;
+    }
+    sum = Checksum_end(s);
     return true;
 }
 
@@ -575,7 +610,16 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         // The 88 MB of tables only for a folder that is right so far: a
         // folder already refused is refused at once.
         if (!problems.empty()) return problems;
+        // A route alone needs neither the cell table nor the aerial picture.
+        const bool route_only = c.route_only && c.into_grid;
+        if (route_only) c.photo = Image();
+        uint64_t sums[4] = {0, 0, 0, 0};
         for (int i = 0; i < 4; ++i) {
+            if (route_only && i == 3) {
+                if (!Read_summed(folder, Table_files[i].name, Table_files[i].size, sums[i], problems))
+                    return problems;
+                continue;
+            }
             // Not zero-filled: every byte is read from the file or the check fails.
             if (!c.into_grid) c.table[i] = Table_alloc(Table_files[i].size);
             else Grid_allocate();
@@ -594,9 +638,10 @@ Folder_problems Data_folder_check(const std::string& folder, Folder_content* con
         if (ignore_checksums) return problems;
         // Last, the checksums: every file is whole, but do they belong together?
         if (tail.base_sum != Base_sum(c.base)) Sum_problem(problems, Base_file);
-        for (int i = 0; i < 4; ++i)
-            if (tail.sums[Sum_d1 + i] != Checksum(c.tables(i), Table_files[i].size))
-                Sum_problem(problems, Table_files[i].name);
+        for (int i = 0; i < 4; ++i) {
+            if (!(route_only && i == 3)) sums[i] = Checksum(c.tables(i), Table_files[i].size);
+            if (tail.sums[Sum_d1 + i] != sums[i]) Sum_problem(problems, Table_files[i].name);
+        }
         if (tail.sums[Sum_map] != 0 && tail.sums[Sum_map] != map_sum) Sum_problem(problems, Map_picture_file);
         if (tail.sums[Sum_photo] != 0 && tail.sums[Sum_photo] != photo_sum) Sum_problem(problems, Photo_picture_file);
     } catch (const std::bad_alloc&) {

@@ -78,6 +78,12 @@ struct Folder_content {
     // Read the tables straight into the grid tables instead (tovi-cli, where
     // no work in memory needs keeping until the folder has passed).
     bool into_grid = false;
+    // Only the route is wanted (tovi-cli render and compare, which draw the
+    // walks on the map and save nothing): with into_grid, d4.dat is checked
+    // and summed as it is read but not kept (the grid's cell table is left as
+    // it was), and the aerial picture is checked, then dropped (photo stays
+    // empty). Every check runs as for any load.
+    bool route_only = false;
     // The tables as read: the buffers above, or the grid tables.
     uint8_t* tables(int i) const;
     Image map;

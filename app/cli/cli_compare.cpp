@@ -54,6 +54,8 @@ int Compare_command(const std::vector<std::string>& args) {
     const std::string& dir_b = plain[1];
     const std::string& out_path = plain[2];
 
+    // What each load reads only to check is given back before the next.
+    Cli_large_blocks_returned();
     Text_font font;
     const std::string font_why = Cli_font_load(a.font_path, font);
     if (!font_why.empty()) {
@@ -65,14 +67,15 @@ int Compare_command(const std::vector<std::string>& args) {
     Shell_start();
 
     // The folders are read one after the other into the same grid tables;
-    // each one's walks are taken out before the next is read.
+    // each one's walks are taken out before the next is read, and the
+    // tables' memory is given back once the walks are out.
     Image map_a, map_b;
     Base_record base_a, base_b;
     std::vector<int32_t> counts_a, counts_b;
     if (const int code = Saved_route_read(dir_a, map_a, base_a); code != 0) return code;
-    Travel_counts(base_a.Road_rec_total, base_a.Evac_n == 2, counts_a);
+    Travel_counts_releasing(base_a.Road_rec_total, base_a.Evac_n == 2, counts_a);
     if (const int code = Saved_route_read(dir_b, map_b, base_b); code != 0) return code;
-    Travel_counts(base_b.Road_rec_total, base_b.Evac_n == 2, counts_b);
+    Travel_counts_releasing(base_b.Road_rec_total, base_b.Evac_n == 2, counts_b);
 
     const Evac_comparison c =
         Evac_compare_render(map_a, counts_a, map_b, base_b, counts_b, a.options, a.texts, dir_a, dir_b, font);

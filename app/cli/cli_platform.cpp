@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <thread>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 bool Cli_platform::Key_down(int) { return false; }
 Point Cli_platform::Cursor_pos() { return {0, 0}; }
 Point Cli_platform::Screen_to_client(Point p) { return p; }
@@ -55,4 +59,12 @@ void Cli_platform::Exit_process(int code) {
     std::fflush(stdout);
     std::fflush(stderr);
     std::exit(code);
+}
+
+void Cli_large_blocks_returned() {
+#if defined(__GLIBC__)
+    // Blocks of a megabyte or more each in a mapping of their own; a fixed
+    // threshold no longer grows with the blocks freed.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
 }

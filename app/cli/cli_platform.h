@@ -43,3 +43,11 @@ struct Cli_platform : Platform {
     void Capture_window_close() override {}
     [[noreturn]] void Exit_process(int code) override;
 };
+
+// From now on, a large block the process frees goes back to the system at
+// once. The C library otherwise keeps freed blocks of its heap for later
+// allocations (glibc: as long as they are below the top of the heap, and
+// with a threshold that grows with the blocks freed), which a command that
+// holds little after holding much does not need. Nothing where the library
+// has no such setting.
+void Cli_large_blocks_returned();

@@ -61,8 +61,10 @@ int Input_error(const std::string& text) { return Cli_input_error(text); }
 
 int Saved_route_read(const std::string& dir, Image& map, Base_record& base) {
     // The program's own loader and checks; a route only when it was built
-    // for the markers the folder holds.
+    // for the markers the folder holds. Drawing the walks needs neither the
+    // cell table nor the aerial picture, so neither is kept.
     Folder_content content;
+    content.route_only = true;
     if (!Cli_folder_load(dir, false, content)) return 2;
     if (!content.route_current) return Cli_no_route(dir);
     {
@@ -70,8 +72,10 @@ int Saved_route_read(const std::string& dir, Image& map, Base_record& base) {
         base = Base_data;
     }
     {
+        // Nothing of the command reads the work's own map after this.
         std::lock_guard lock(Shown_lock);
-        map = Map_image;
+        map = std::move(Map_image);
+        Map_image = Image();
     }
     return 0;
 }
@@ -260,6 +264,8 @@ int Render_command(const std::vector<std::string>& args) {
     if (!a.figures_path.empty() && Fs_path(a.figures_path) == Fs_path(out_path))
         return Usage_error("--figures must name another file than the picture");
 
+    // What the load reads only to check is given back before the walks are taken.
+    Cli_large_blocks_returned();
     Text_font font;
     const std::string font_why = Cli_font_load(a.font_path, font);
     if (!font_why.empty()) return Input_error(font_why);
@@ -278,7 +284,8 @@ int Render_command(const std::vector<std::string>& args) {
     }
 
     std::vector<int32_t> counts;
-    Travel_counts(base.Road_rec_total, base.Evac_n == 2, counts);
+    // The walks are all the map needs of the tables, which are given up.
+    Travel_counts_releasing(base.Road_rec_total, base.Evac_n == 2, counts);
     Image picture;
     Evac_figures figures;
     if (a.paper.empty()) {

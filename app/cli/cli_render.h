@@ -23,7 +23,9 @@ inline constexpr const char* Compare_usage =
     "[--limit MINUTES] [--title T] [--source S] [--date T] [--figures OUT.json] [--font FILE]";
 
 // Loads the work in dir as the program's Load does (every file, every check)
-// and gives its map picture and base.dat. 0 when the folder holds a route
+// and gives its map picture and base.dat; the route tables stay in the grid,
+// and what only a shown or saved work needs is not kept (the cell table, the
+// aerial picture, the map in Map_image: it moves to map). 0 when the folder holds a route
 // built for its markers; otherwise its message is on standard error and the
 // exit code is returned (1 for a folder without such a route, 2 for a folder
 // that cannot be loaded).

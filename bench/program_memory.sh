@@ -15,8 +15,8 @@
 # tovi-cli; OUT (default out/program-memory) gets the Wine prefix, the
 # screenshots and program_memory.txt: "start KB" (VmHWM of the program
 # started, before any work: Wine's own share is most of it), "loaded KB"
-# (once the work is loaded), "route KB" (with the route built) and "rss KB"
-# (VmRSS then).
+# (once the work is loaded; "loaded_rss KB", VmRSS then), "route KB" (with
+# the route built) and "rss KB" (VmRSS then).
 # Exit 1 when a step could not be reached.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -75,6 +75,7 @@ for _ in $(seq 100); do [ "$(winctl ctl 5 | winctl_field enabled)" = 1 ] && brea
     { echo "program_memory: ルート作成 is not offered after the load" >&2; shot memory-load; exit 1; }
 sleep 1
 echo "loaded $(status_kb VmHWM)" >>"$RESULTS"
+echo "loaded_rss $(status_kb VmRSS)" >>"$RESULTS"
 caption=$(build_route)
 [ -n "$caption" ] || { echo "program_memory: the route was not built" >&2; shot memory-route; exit 1; }
 sleep 1

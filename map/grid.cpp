@@ -68,13 +68,13 @@ void* Table_memory(size_t size) {
 
 }  // namespace
 
-Grid_tables Grid_tables_allocate() {
+Grid_tables Grid_tables_allocate(bool with_cells) {
     Grid_tables t;
     t.queue[0] = static_cast<Wave_rec*>(Table_memory(size_t(Wave_queue_bytes)));
     t.queue[1] = static_cast<Wave_rec*>(Table_memory(size_t(Wave_queue_bytes)));
     t.kind = static_cast<uint8_t*>(Table_memory(size_t(Rec_kind_bytes)));
-    t.cells = static_cast<uint8_t*>(Table_memory(size_t(Cell_map_bytes)));
-    if (!t.queue[0] || !t.queue[1] || !t.kind || !t.cells) Fatal_error(Memory_error_text);
+    t.cells = with_cells ? static_cast<uint8_t*>(Table_memory(size_t(Cell_map_bytes))) : nullptr;
+    if (!t.queue[0] || !t.queue[1] || !t.kind || (with_cells && !t.cells)) Fatal_error(Memory_error_text);
     return t;
 }
 

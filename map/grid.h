@@ -50,14 +50,15 @@ inline constexpr int32_t Step_x[8] = {1, -1, 0, 0, 1, -1, 1, -1};
 inline constexpr int32_t Step_y[8] = {0, 0, 1, -1, 1, 1, -1, -1};
 
 // One set of the four tables, zero-filled (the pages are only backed by
-// memory once touched), for the grid and for the wave's spare set. A failed
-// allocation is fatal: "メモリーが確保出来ません、終了します。".
+// memory once touched), for the grid and, without the cell table (cells
+// nullptr: with_cells false), for the wave's spare set. A failed allocation
+// is fatal: "メモリーが確保出来ません、終了します。".
 struct Grid_tables {
     Wave_rec* queue[2];
     uint8_t* kind;
     uint8_t* cells;
 };
-Grid_tables Grid_tables_allocate();
+Grid_tables Grid_tables_allocate(bool with_cells = true);
 
 // Allocates the four tables if they do not exist yet (Grid_ready 0). The
 // grid is always Grid_w_fixed x Grid_h_fixed cells. A failed allocation is fatal: "メモリーが確保出来ません、終了します。".

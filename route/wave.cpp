@@ -50,10 +50,11 @@ constexpr uint32_t Wave_colour[2] = {Colour_first_wave, Colour_second_wave};
 constexpr uint8_t Wave_bit[2] = {Visit_first, Visit_second};
 
 // The spare set, laid out as the grid tables; after each completed wave it
-// holds the route before, which the next wave overwrites.
+// holds the route before, which the next wave overwrites. It has no cell
+// table: a wave keeps its visits apart (Wave_visit) until it completes, and
+// then writes them into the cells in place.
 Wave_rec* Spare_queue[2] = {nullptr, nullptr};
 uint8_t* Spare_kind = nullptr;
-uint8_t* Spare_cells = nullptr;
 int32_t Spare_count = 0;  // nodes created in the spare set so far
 
 // The visit bits while the wave runs, one byte per cell instead of one in
@@ -72,44 +73,42 @@ int32_t Buckets_used = 0;
 bool In_place = false;
 Wave_rec* Own_spare[2] = {nullptr, nullptr};
 uint8_t* Own_spare_kind = nullptr;
-uint8_t* Own_spare_cells = nullptr;
 
 void Spare_allocate() {
     if (In_place) {
         Spare_queue[0] = Wave_queue[0];
         Spare_queue[1] = Wave_queue[1];
         Spare_kind = Rec_kind;
-        Spare_cells = Cell_map;
         return;
     }
     if (Own_spare[0]) {
         Spare_queue[0] = Own_spare[0];
         Spare_queue[1] = Own_spare[1];
         Spare_kind = Own_spare_kind;
-        Spare_cells = Own_spare_cells;
         return;
     }
-    const Grid_tables t = Grid_tables_allocate();
+    const Grid_tables t = Grid_tables_allocate(false);
     Own_spare[0] = Spare_queue[0] = t.queue[0];
     Own_spare[1] = Spare_queue[1] = t.queue[1];
     Own_spare_kind = Spare_kind = t.kind;
-    Own_spare_cells = Spare_cells = t.cells;
 }
 
-// The spare cells as the cells in place would be after the wave: the visit
-// bits in each cell's last byte, the other bytes and the unused tails of the
-// kinds and cells carried over.
-void Spare_cells_fill() {
+// The unused tail of the kinds carried over into the spare set, as the kinds
+// in place would keep it.
+void Spare_kind_tail() {
+    if (Spare_kind == Rec_kind) return;  // built in place: the tail is where it was
+    std::memcpy(Spare_kind + Grid_cells, Rec_kind + Grid_cells, size_t(Rec_kind_bytes) - size_t(Grid_cells));
+}
+
+// The completed wave's visit bits into each cell's last byte, the other
+// bytes and the unused tail of the cells kept. Caller holds Route_lock.
+void Cells_visits_write() {
     for (size_t i = 0; i < size_t(Grid_cells); ++i) {
         uint32_t cell;
         std::memcpy(&cell, Cell_map + i * 4, 4);
         cell = (cell & 0x00FFFFFFu) | uint32_t(Wave_visit[i]) << 24;  // little-endian: byte 3 is the top
-        std::memcpy(Spare_cells + i * 4, &cell, 4);
+        std::memcpy(Cell_map + i * 4, &cell, 4);
     }
-    if (Spare_kind == Rec_kind) return;  // built in place: the tails are where they were
-    std::memcpy(Spare_kind + Grid_cells, Rec_kind + Grid_cells, size_t(Rec_kind_bytes) - size_t(Grid_cells));
-    std::memcpy(Spare_cells + size_t(Grid_cells) * 4, Cell_map + size_t(Grid_cells) * 4,
-                size_t(Cell_map_bytes) - size_t(Grid_cells) * 4);
 }
 
 void Wave_caption(int32_t cost, int32_t nodes) {
@@ -305,20 +304,19 @@ Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32
     Evac_seen = evac_seen;
     const Wave_result result{status, count, wave_end - 1, caption_cost, caption_nodes};
     if (status == Wave_completed) {
-        Spare_cells_fill();
+        Spare_kind_tail();
         {
             // The new route takes the place of the old one in one step.
             std::lock_guard lock(Route_lock);
+            Cells_visits_write();
             if (Spare_kind != Rec_kind) {
                 std::swap(Wave_queue[0], Spare_queue[0]);
                 std::swap(Wave_queue[1], Spare_queue[1]);
                 std::swap(Rec_kind, Spare_kind);
-                std::swap(Cell_map, Spare_cells);
                 // The set the route before lies in is the spare set now.
                 Own_spare[0] = Spare_queue[0];
                 Own_spare[1] = Spare_queue[1];
                 Own_spare_kind = Spare_kind;
-                Own_spare_cells = Spare_cells;
             }
             Rec_count.store(count);
             Route_index_forget();

@@ -707,6 +707,9 @@ int Data_load_from(const std::string& folder, bool* route_current) {
         std::lock_guard data(Data_lock);
         Folder_content_install(content);
     }
+    // The tables as read are in place now: their 88 MB go before the route
+    // index and the shown map are built.
+    for (Table_buffer& table : content.table) table.reset();
     Route_index_build(content.base.Road_rec_total);
     if (route_current) *route_current = content.route_current;
     if (folder == Exe_folder) Working_map_sum = content.map_sum;

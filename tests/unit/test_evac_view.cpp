@@ -827,8 +827,12 @@ TEST_F(Evac_view_test, PrintShowsThePageForThePaperThenPrintsItAtThePrintersReso
         EXPECT_EQ(seam.pages_printed.size(), c.printed);
         EXPECT_EQ(seam.drops, int(c.drops));
         ASSERT_EQ(fake.boxes.size(), c.boxes);
-        if (c.boxes > 0) EXPECT_EQ(fake.boxes[0].text, Evac_print_question);
-        if (c.boxes > 1) EXPECT_NE(fake.boxes[1].text.find("out of paper"), std::string::npos);
+        if (c.boxes > 0) {
+            EXPECT_EQ(fake.boxes[0].text, Evac_print_question);
+        }
+        if (c.boxes > 1) {
+            EXPECT_NE(fake.boxes[1].text.find("out of paper"), std::string::npos);
+        }
         if (c.printed) {
             int32_t w, h, pw, ph;
             Page_size(*c.printer, w, h);

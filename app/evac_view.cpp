@@ -100,6 +100,20 @@ void Work_now(Image& map, Base_record& sets) {
     map = Map_image;
 }
 
+// A drawn picture becomes the shown map, the main window fitted to it; the
+// drawing's error instead when it failed ("" when shown).
+std::string Show_drawn(const std::string& error, Image& picture) {
+    if (!error.empty()) return error;
+    const int32_t w = picture.w, h = picture.h;
+    {
+        std::lock_guard lock(Shown_lock);
+        Shown_map = std::move(picture);
+    }
+    Plat().Fit_main_window(w, h);
+    Plat().Main_window_refresh();
+    return "";
+}
+
 // Draws the map for the choices into the shown map; "" when drawn.
 std::string Draw(const Evac_choices& c) {
     Image map;
@@ -110,15 +124,7 @@ std::string Draw(const Evac_choices& c) {
     texts.source = c.source;
     texts.date = Evac_today_text();
     Evac_render r = Evac_map_render(map, sets, Counts, Options_of(c), texts, Font);
-    if (!r.error.empty()) return r.error;
-    const int32_t w = r.picture.w, h = r.picture.h;
-    {
-        std::lock_guard lock(Shown_lock);
-        Shown_map = std::move(r.picture);
-    }
-    Plat().Fit_main_window(w, h);
-    Plat().Main_window_refresh();
-    return "";
+    return Show_drawn(r.error, r.picture);
 }
 
 // Draws the comparison for the choices into the shown map; "" when drawn.
@@ -132,15 +138,7 @@ std::string Draw_compare(const Evac_choices& c) {
     texts.date = Evac_today_text();
     Evac_comparison r = Evac_compare_render(Other.map, Other.counts, map, sets, Counts, Options_of(c), texts,
                                             Other.name, Evac_compare_now_name, Font);
-    if (!r.error.empty()) return r.error;
-    const int32_t w = r.picture.w, h = r.picture.h;
-    {
-        std::lock_guard lock(Shown_lock);
-        Shown_map = std::move(r.picture);
-    }
-    Plat().Fit_main_window(w, h);
-    Plat().Main_window_refresh();
-    return "";
+    return Show_drawn(r.error, r.picture);
 }
 
 // What is shown, drawn again for the choices.

@@ -369,10 +369,14 @@ int32_t Route_wave(int32_t place_count, int32_t x1, int32_t y1, int32_t x2, int3
     Wave_caption(r.caption_cost, r.caption_nodes);
     Plat().Main_window_refresh();
 
-    switch (r.status) {
-    case Wave_completed:
-        Route_index_build(r.nodes);
-        return 0;
+    if (Wave_refusal(r.status) != 0) return 1;
+    Route_index_build(r.nodes);
+    return 0;
+}
+
+int32_t Wave_refusal(Wave_status s) {
+    switch (s) {
+    case Wave_completed: return 0;
     case Wave_no_evac: Error_box(No_evac_text); break;
     case Wave_stopped: Msg_confirm(Wave_stop_text); break;
     case Wave_cancelled: break;

@@ -65,6 +65,10 @@ struct Wave_progress {
 Wave_result Wave_run(Image& surface, int32_t picture_w, int32_t picture_h, int32_t place_count, int32_t x1,
                      int32_t y1, int32_t x2, int32_t y2, const Wave_progress* progress = nullptr);
 
+// The message "ルート作成" shows for a wave that ended early (none for one
+// the user cancelled); 0 for a completed wave, else 1.
+int32_t Wave_refusal(Wave_status s);
+
 // For a caller that never cancels a wave (tovi-cli): on, waves are built in
 // the grid tables themselves, with no spare set of 88 MB beside them; a wave
 // that ends early then leaves the tables half built. Off by default.

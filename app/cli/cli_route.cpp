@@ -50,21 +50,6 @@ const char* Outcome_text(Wave_status s) {
     return "?";
 }
 
-// The message "ルート作成" shows for a wave that ended early, as the panel
-// shows it; 0 for a completed wave.
-int Wave_refusal(Wave_status s) {
-    switch (s) {
-    case Wave_completed: return 0;
-    case Wave_no_evac: Error_box(No_evac_text); break;
-    case Wave_stopped: Msg_confirm(Wave_stop_text); break;
-    case Wave_cancelled: break;
-    case Wave_too_many: Error_box(Wave_too_many_text); break;
-    case Wave_node_too_high: Error_box(Wave_node_too_high_text); break;
-    case Wave_cost_too_high: Msg_confirm(Wave_cost_text); break;
-    }
-    return 1;
-}
-
 Cli_platform& Console() {
     static Cli_platform platform;
     Plat_install(&platform);

@@ -23,37 +23,13 @@ WIN_BUILD=$(cd "${1:-$ROOT/build/win}" && pwd) || exit 1
 mkdir -p "${2:-$ROOT/out/idle-cpu}"
 OUT=$(cd "${2:-$ROOT/out/idle-cpu}" && pwd)
 SECONDS_EACH=${TOVI_IDLE_SECONDS:-10}
-for tool in wine Xvfb xdotool convert; do
-    command -v $tool >/dev/null || { echo "idle_cpu: $tool is missing (bash tools/setup.sh installs it)" >&2; exit 1; }
-done
-for f in tovi.exe winctl.exe mapview.exe; do
-    [ -f "$WIN_BUILD/$f" ] || { echo "idle_cpu: $WIN_BUILD/$f is missing" >&2; exit 1; }
-done
-source "$HERE/lib.sh"
-source "$HERE/capture.sh"
-source "$HERE/tools.sh"
-source "$HERE/route.sh"
-unset E2E_DISPLAY
-trap 'e2e_finish >/dev/null' EXIT
-e2e_display >&2
-e2e_prefix
+source "$ROOT/bench/wine_bench.sh"
+wine_bench_start idle_cpu
 
 TARGET=0.1
 RESULTS=$OUT/idle_cpu.txt
 : >"$RESULTS"
 TOVI_PID=""
-
-# The Linux process that runs the tovi.exe of this prefix.
-find_tovi() {
-    local p
-    for p in /proc/[0-9]*; do
-        [ "$(cat "$p/comm" 2>/dev/null)" = tovi.exe ] || continue
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        echo "${p#/proc/}"
-        return 0
-    done
-    return 1
-}
 
 ticks() { sed 's/^.*) //' "/proc/$TOVI_PID/stat" | awk '{print $12 + $13}'; }  # utime + stime
 run_ns() { cat /proc/"$TOVI_PID"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f", s}'; }

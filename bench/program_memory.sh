@@ -26,35 +26,12 @@ CLI=${2:?TOVI_CLI}
 mkdir -p "${3:-$ROOT/out/program-memory}"
 OUT=$(cd "${3:-$ROOT/out/program-memory}" && pwd)
 GRID=$ROOT/resources/maps/street-grid-1600x1200.png
-for tool in wine Xvfb xdotool convert; do
-    command -v $tool >/dev/null || { echo "program_memory: $tool is missing (bash tools/setup.sh installs it)" >&2; exit 1; }
-done
-for f in tovi.exe winctl.exe mapview.exe; do
-    [ -f "$WIN_BUILD/$f" ] || { echo "program_memory: $WIN_BUILD/$f is missing" >&2; exit 1; }
-done
-source "$HERE/lib.sh"
-source "$HERE/capture.sh"
-source "$HERE/route.sh"
-source "$HERE/storage.sh"
-unset E2E_DISPLAY
-trap 'e2e_finish >/dev/null' EXIT
-e2e_display >&2
-e2e_prefix
+source "$ROOT/bench/wine_bench.sh"
+wine_bench_start program_memory
 
 RESULTS=$OUT/program_memory.txt
 : >"$RESULTS"
 
-# The Linux process that runs the tovi.exe of this prefix.
-find_tovi() {
-    local p
-    for p in /proc/[0-9]*; do
-        [ "$(cat "$p/comm" 2>/dev/null)" = tovi.exe ] || continue
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        echo "${p#/proc/}"
-        return 0
-    done
-    return 1
-}
 status_kb() { sed -n "s/^$1:[[:space:]]*\([0-9]*\) kB/\1/p" "/proc/$TOVI_PID/status"; }
 
 # The worst case without a route: the program builds it.

@@ -35,9 +35,11 @@ std::atomic<int> Tool_stop_patience_ms{2000};
 namespace {
 
 // Between looks a tool waits for input to Tovi's windows or a stop (which
-// wake it at once) or this long: a press elsewhere is seen within a fifth of
-// a second.
-constexpr int Poll_wait_ms = 200;
+// wake it at once) or this long: a press elsewhere is seen within half a
+// second. Each look asks the system for the buttons, which under Wine is a
+// round trip to its server: a tool left waiting looks twice a second.
+constexpr int Poll_wait_ms = 500;
+// The evacuation-place tool looks at most this often.
 constexpr int Evac_pause_ms = 100;
 constexpr int32_t Nearest_start = 10000;
 
@@ -297,7 +299,13 @@ void Evac_tool() {
     // that could stop a flood or a route wave that happens to run meanwhile.
     while (!Evac_full() && Stop_request != 1) {
         if (Tool_stopping()) return;
+        // At least the pause between looks, and after the first look until
+        // input to Tovi's windows or a stop: a cursor at rest on the map needs
+        // no look. The first look comes after the pause alone, so that the
+        // position it remembers is where the cursor stood at the start, and
+        // a cursor that jumps onto the map (a pen, a touch) counts as moved.
         p.Sleep_ms(Evac_pause_ms);
+        if (polled) p.Input_wait(Poll_wait_ms - Evac_pause_ms);
         if (Tool_stopping()) return;
         const Point cursor = p.Cursor_pos();
         if (!polled) {

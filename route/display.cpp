@@ -39,8 +39,9 @@ namespace {
 std::atomic<Figures_listener> Figures{nullptr};
 
 // Between looks the display waits for input to Tovi's windows (a move on the
-// map wakes it at once) or this long (a press elsewhere, a stop).
-constexpr int Poll_wait_ms = 200;
+// map, a press or a key wakes it at once, as does a stop) or this long: each
+// look asks the system for the buttons, a round trip to its server under Wine.
+constexpr int Poll_wait_ms = 500;
 
 // Copies the aerial picture over the surface at (0, 0) in its own size; an
 // absent picture copies nothing.

@@ -77,13 +77,19 @@ void Fake_platform::Input_wait(int timeout_ms) {
     {
         std::lock_guard lock(m);
         ++input_waits;
-        int64_t until = now + std::max(timeout_ms, 1);
+        bool pending = false;
         for (const Input_state& s : script)
-            if (s.at > now) {
-                until = std::min(until, s.at);
-                break;
-            }
-        now = until;
+            if (s.at > input_seen && s.at <= now) pending = true;
+        if (!pending) {
+            int64_t until = now + std::max(timeout_ms, 1);
+            for (const Input_state& s : script)
+                if (s.at > now) {
+                    until = std::min(until, s.at);
+                    break;
+                }
+            now = until;
+        }
+        input_seen = now;
     }
     changed.notify_all();
 }

@@ -38,6 +38,10 @@ struct Fake_platform : Platform {
     // Script and world.
     int64_t now = 0;
     std::vector<Input_state> script;         // in increasing time
+    // Input up to this moment has ended a wait: the program's input event is
+    // set by any input and cleared by the wait it ends, so input that came
+    // while the program slept ends its next wait at once.
+    int64_t input_seen = 0;
     Point client_origin{3, 126};             // screen position of client (0, 0)
     Point client_size{1600, 1200};           // the client area, for On_map
     std::vector<std::pair<Point, Point>> covers;  // screen rectangles [a, b) over the map

@@ -343,15 +343,15 @@ TEST_F(Display_test, PressesAndStopRequestsEndItOnlyOnAReachedPixel) {
              Click(2000, {50, 30});
          },
          0, 300, {40, 30}},
-        // A stop is seen at the next look: one wait (200 ms) after the cursor reached the road.
-        {"stop request on the road", [&] { Cursor(10, {40, 30}); Click(2000, {40, 30}); }, 1, 210, {40, 30}},
+        // A stop is seen at the next look: one wait (500 ms) after the cursor reached the road.
+        {"stop request on the road", [&] { Cursor(10, {40, 30}); Click(2000, {40, 30}); }, 1, 510, {40, 30}},
         {"stop request off the road",
          [&] {
              Cursor(10, {40, 20});
              Cursor(400, {45, 30});
              Click(2000, {45, 30});
          },
-         1, 600, {45, 30}},
+         1, 900, {45, 30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,20 +1,21 @@
 #!/bin/bash
 # Processor time of the waiting program: tovi.exe under Wine on a virtual
 # display of its own, driven as the end-to-end tests drive it, measured in
-# each state where it waits for the user. The figure is the process's own
-# time (utime + stime of /proc/PID/stat of the Linux process that runs
-# tovi.exe: all its threads, not the wineserver's or the X server's) over
-# the measuring window, as a percentage of one core; the run time of its
-# threads from /proc/PID/task/*/schedstat (nanoseconds) stands beside it,
-# since the clock ticks of /proc/PID/stat count 10 ms each (0.1 % of 10 s).
-# A state meets the target when both figures are below it.
+# each state where it waits for the user. The figure is the run time of the
+# threads of the Linux process that runs tovi.exe (/proc/PID/task/*/schedstat,
+# in nanoseconds: all its threads, not the wineserver's or the X server's)
+# over the measuring window, as a percentage of one core, and a state meets
+# the target when it is below it. The process's utime + stime stand beside
+# it, but they are clock ticks of 10 ms each, charged to whoever runs at the
+# tick: a program that runs 0.05 % of the time is charged 0, 1 or 2 ticks in
+# 10 s, 0 % to 0.2 %, as it happens.
 #
 #   bash bench/idle_cpu.sh [WIN_BUILD [OUT]]
 #
 # WIN_BUILD holds tovi.exe, winctl.exe and mapview.exe (default build/win);
 # OUT (default out/idle-cpu) gets the Wine prefix, the screenshots and
 # idle_cpu.txt: one line a state, "state percent ticks_ms seconds run_percent".
-# TOVI_IDLE_SECONDS sets the measuring window (default 10). Prints one row a
+# TOVI_IDLE_SECONDS sets the measuring window (default 20). Prints one row a
 # state beside the target; exit 1 when a state could not be reached.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,7 @@ HERE=$ROOT/tests/e2e
 WIN_BUILD=$(cd "${1:-$ROOT/build/win}" && pwd) || exit 1
 mkdir -p "${2:-$ROOT/out/idle-cpu}"
 OUT=$(cd "${2:-$ROOT/out/idle-cpu}" && pwd)
-SECONDS_EACH=${TOVI_IDLE_SECONDS:-10}
+SECONDS_EACH=${TOVI_IDLE_SECONDS:-20}
 source "$ROOT/bench/wine_bench.sh"
 wine_bench_start idle_cpu
 
@@ -51,9 +52,9 @@ cpu_ms = int(ticks) * 1000 / int(hz)
 percent = cpu_ms / 10 / seconds
 run_percent = int(run_ns) / 1e7 / seconds
 print(state, "%.3f" % percent, "%.0f" % cpu_ms, "%.1f" % seconds, "%.4f" % run_percent)
-met = "yes" if max(percent, run_percent) < float(target) else "NO"
-print("%-58s %7.3f %% of a core (%4.0f ms in %.1f s; threads' run time %.4f %%)  target < %s %%  %s"
-      % (label, percent, cpu_ms, seconds, run_percent, target, met), file=sys.stderr)
+met = "yes" if run_percent < float(target) else "NO"
+print("%-58s %7.4f %% of a core in %.1f s (utime + stime: %4.0f ms, %.3f %%)  target < %s %%  %s"
+      % (label, run_percent, seconds, cpu_ms, percent, target, met), file=sys.stderr)
 PY
 }
 

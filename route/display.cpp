@@ -168,10 +168,12 @@ void Maze_map_ret(int32_t two_places, int32_t origin_x, int32_t origin_y) {
             if (moved || space) {
                 Redraw(path, origin_x, origin_y, shown, quit);
                 last_redraw = at;
+                // A press while the route was drawn is seen now. Without a
+                // drawing the look at the top of this pass has just asked:
+                // each ask is a round trip to the server under Wine.
+                if (p.Key_down(Vk_lbutton)) quit = true;
             }
-            if (p.Key_down(Vk_lbutton)) quit = true;
             if (Stop_request.load() == 1) quit = true;
-            if (p.Key_down(Vk_lbutton)) quit = true;
         }
         p.Input_wait(Poll_wait_ms);
     }

@@ -293,20 +293,28 @@ void Evac_tool() {
     Set_captions(Tool_caption);
     Stop_request = 0;
     bool polled = false;
+    int64_t looked_ms = 0;  // when the last look was made
     Point last{};
     bool on_white = false;
     // Two places end the tool directly; raising the shared Stop_request for
     // that could stop a flood or a route wave that happens to run meanwhile.
     while (!Evac_full() && Stop_request != 1) {
         if (Tool_stopping()) return;
-        // At least the pause between looks, and after the first look until
-        // input to Tovi's windows or a stop: a cursor at rest on the map needs
-        // no look. The first look comes after the pause alone, so that the
-        // position it remembers is where the cursor stood at the start, and
-        // a cursor that jumps onto the map (a pen, a touch) counts as moved.
-        p.Sleep_ms(Evac_pause_ms);
-        if (polled) p.Input_wait(Poll_wait_ms - Evac_pause_ms);
+        // After the first look, until input to Tovi's windows or a stop: a
+        // cursor at rest on the map needs no look. Then at least the pause
+        // since the last look, so that a moving cursor is looked at no more
+        // often than that. The first look comes after the pause alone, so
+        // that the position it remembers is where the cursor stood at the
+        // start, and a cursor that jumps onto the map (a pen, a touch) counts
+        // as moved. One wait a look: under Wine each is a call to its server.
+        int64_t pause = Evac_pause_ms;
+        if (polled) {
+            p.Input_wait(Poll_wait_ms);
+            pause = Evac_pause_ms - (p.Now_ms() - looked_ms);
+        }
+        if (pause > 0) p.Sleep_ms(int(pause));
         if (Tool_stopping()) return;
+        looked_ms = p.Now_ms();
         const Point cursor = p.Cursor_pos();
         if (!polled) {
             last = cursor;

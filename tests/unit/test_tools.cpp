@@ -220,6 +220,38 @@ TEST_F(Tools_test, HundredthCongestionPointEndsTheToolWithoutAMessage) {
     EXPECT_EQ(fake.main_caption, Tool_caption);
 }
 
+// A tool left waiting looks twice a second; the evacuation-place tool looks
+// at a moving cursor no more often than every 100 ms. Each look waits once.
+TEST_F(Tools_test, AWaitingToolLooksTwiceASecondAndAMovingCursorEveryPause) {
+    struct Case {
+        Body_case tool;
+        bool moving;
+        int most_looks;
+    } const cases[] = {
+        {{"evac, at rest", Evac_tool}, false, 11},
+        {{"cong, at rest", Cong_tool}, false, 11},
+        {{"delete, at rest", Delete_tool}, false, 11},
+        {{"evac, the cursor moving every 10 ms", Evac_tool}, true, 51},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tool.name);
+        SetUp();
+        fake.script.clear();
+        fake.now = 0;
+        fake.input_seen = 0;
+        fake.input_waits = 0;
+        for (int64_t t = 0; t < 5000; t += c.moving ? 10 : 5000)
+            fake.Input_at(t, Screen({30 + int32_t(t / 10 % 50), 30}), 0);
+        fake.Input_at(5000, Screen({30, 30}), Fake_right);
+        fake.Input_at(5100, Screen({30, 30}), 0);
+        c.tool.body();
+        EXPECT_GE(fake.Now(), 5000);
+        EXPECT_LT(fake.Now(), 5600);
+        EXPECT_LE(fake.input_waits, c.most_looks);
+        EXPECT_GE(fake.input_waits, 9);
+    }
+}
+
 TEST_F(Tools_test, SecondEvacuationPlaceEndsTheTool) {
     Base_data.Evac_x[0] = 20;
     Base_data.Evac_y[0] = 20;
